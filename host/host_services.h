@@ -1,0 +1,29 @@
+// host_services.h - the three services that the module calls in the host,
+// TakeCmd.dll, declared as the module uses them.  The formats are printf-like
+// UTF-16 texts in which %s takes a UTF-16 string, %u an unsigned and %d a
+// signed 32-bit integer.  Return values are ignored by the module.
+#pragma once
+
+#include "../support/plugin_support.h"
+
+#if defined(_WIN32) && !defined(STANDIN_HOST_BUILD)
+#define HOST_IMPORT __declspec(dllimport)
+#else
+#define HOST_IMPORT
+#endif
+
+extern "C" {
+
+// Writes formatted text on the host's console output.
+HOST_IMPORT int Printf(const Char* format, ...);
+
+// Writes formatted text to handle (the module passes only the standard error
+// handle).
+HOST_IMPORT int Qprintf(void* handle, const Char* format, ...);
+
+// Replaces every variable reference in buffer by its value, in place.  The
+// module passes 1 as the second argument and sizes its buffers so that the
+// expansion fits (8192 characters for the error prefix, 1024 for the banner
+// test).
+HOST_IMPORT int ExpandVariables(Char* buffer, int flag);
+}

@@ -1,0 +1,29 @@
+// cellattr.h - the @CELLATTR[row,col,len,flags] variable function and its
+// two subroutines.
+#pragma once
+
+#include "../support/plugin_support.h"
+
+#ifdef _WIN32
+#define PLUGIN_API __stdcall
+#else
+#define PLUGIN_API
+#endif
+
+inline constexpr uint32_t MAX_CELLS = 1024;
+
+// The capacity of the buffer the host hands to a variable function, in
+// characters with the terminator.  The host does not say; 32,768 is what the
+// longest Windows command line (32,767 characters) needs, so we assume it and
+// end a longer result at the last whole entry that fits.
+inline constexpr size_t HOST_RESULT_CAPACITY = 32768;
+
+extern "C" int32_t PLUGIN_API f_cellattr(Char* text);
+
+// Parses a whole argument as an unsigned decimal or 0x-prefixed hexadecimal
+// number.  Returns 0 and sets *out, or -1 leaving *out untouched.
+[[nodiscard]] int32_t ParseUnsigned(const Char* text, uint32_t* out);
+
+// The long ("Bright Magenta") or short ("Bri Mag") name of a 4-bit colour, in
+// one of four rotating slots: valid until four further calls.
+const Char* ColorName(unsigned nibble, bool shortForm);

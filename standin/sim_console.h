@@ -1,0 +1,29 @@
+// sim_console.h - a simulated console screen buffer for the native build.
+// It implements the calls of query/console.h; tests set its size, window,
+// cursor and cells, and can make the next open, info or read call fail with
+// a chosen error code.
+#pragma once
+
+#include <cstdint>
+
+namespace simconsole {
+
+enum class Op { Open, Info, Read };
+
+// A buffer of width x height cells, all 0x07, the window at the top-left
+// (up to 80 x 25), the cursor at 0,0, no failures pending, no handles open.
+void Reset(int16_t width = 120, int16_t height = 300);
+void SetWindow(int16_t left, int16_t top, int16_t right, int16_t bottom);
+void SetCursor(int16_t column, int16_t row);
+void SetCell(int16_t column, int16_t row, uint16_t attribute);
+
+// The next call of op fails and sets the last error to code.
+void FailNext(Op op, uint32_t code);
+
+// Handles opened and not yet closed.
+int OpenHandles();
+
+// Calls of each operation since the last Reset.
+int Calls(Op op);
+
+}  // namespace simconsole

@@ -1,0 +1,220 @@
+// takecmd.cpp - a stand-in for the host's TakeCmd.dll: formatted output to
+// the console and to a handle, and variable expansion over a small table.
+// Built natively as a library linked into the tests (output is recorded per
+// handle), and for Windows as TakeCmd.dll (output goes to the real handle).
+#define STANDIN_HOST_BUILD
+#include "standin_host.h"
+
+#include "format.h"
+#include "../host/host_services.h"
+
+#include <cstdarg>
+#include <map>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// Names are kept upper-cased (ASCII), so lookups ignore case.
+std::map<std::u16string, std::u16string>& Variables()
+{
+    static std::map<std::u16string, std::u16string> table = {
+        {u"_BATCH", u"0"}, {u"_TRANSIENT", u"0"}, {u"_PIPE", u"0"}};
+    return table;
+}
+
+std::u16string Key(const char16_t* name, size_t n)
+{
+    std::u16string key(name, n);
+    for (char16_t& c : key)
+        if (c >= u'a' && c <= u'z')
+            c = static_cast<char16_t>(c - 32);
+    return key;
+}
+
+bool IsNameChar(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+           c == u'_' || c == u'$';
+}
+
+std::u16string Lookup(const char16_t* name, size_t n)
+{
+    auto it = Variables().find(Key(name, n));
+    return it == Variables().end() ? std::u16string() : it->second;
+}
+
+#ifdef _WIN32
+void WriteToHandle(HANDLE handle, const std::u16string& text)
+{
+    DWORD mode, written;
+    if (GetConsoleMode(handle, &mode)) {
+        WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    // Files and pipes get UTF-8, which is what the tests and the demo read.
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
+                                    static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
+                        static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
+    WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+#else
+std::map<void*, std::u16string>& Recorded()
+{
+    static std::map<void*, std::u16string> recorded;
+    return recorded;
+}
+#endif
+
+void Write(void* handle, const std::u16string& text)
+{
+#ifdef _WIN32
+    WriteToHandle(handle, text);
+#else
+    Recorded()[handle] += text;
+#endif
+}
+
+}  // namespace
+
+extern "C" {
+
+void StandinSetVariable(const char16_t* name, const char16_t* value)
+{
+    size_t n = 0;
+    while (name[n] != 0)
+        ++n;
+    if (value == nullptr)
+        Variables().erase(Key(name, n));
+    else
+        Variables()[Key(name, n)] = value;
+}
+
+int StandinGetVariable(const char16_t* name, char16_t* out, size_t capacity)
+{
+    size_t n = 0;
+    while (name[n] != 0)
+        ++n;
+    auto it = Variables().find(Key(name, n));
+    std::u16string value = it == Variables().end() ? std::u16string() : it->second;
+    if (capacity > 0) {
+        size_t k = value.size() < capacity - 1 ? value.size() : capacity - 1;
+        value.copy(out, k);
+        out[k] = 0;
+    }
+    return it != Variables().end();
+}
+
+void StandinResetVariables()
+{
+    Variables().clear();
+    Variables() = {{u"_BATCH", u"0"}, {u"_TRANSIENT", u"0"}, {u"_PIPE", u"0"}};
+}
+
+void StandinExpand(char16_t* buffer, size_t capacity)
+{
+    if (buffer == nullptr || capacity == 0)
+        return;
+    std::u16string out;
+    for (const char16_t* p = buffer; *p != 0; ++p) {
+        if (*p != u'%') {
+            out += *p;
+        } else if (p[1] == u'%') {
+            out += u'%';
+            ++p;
+        } else if (p[1] == u'[') {
+            const char16_t* name = p + 2;
+            const char16_t* close = name;
+            while (*close != 0 && *close != u']')
+                ++close;
+            if (*close == 0) {  // unclosed: not a reference
+                out += *p;
+                continue;
+            }
+            out += Lookup(name, static_cast<size_t>(close - name));
+            p = close;
+        } else if (IsNameChar(p[1])) {
+            const char16_t* name = p + 1;
+            const char16_t* end = name;
+            while (IsNameChar(*end))
+                ++end;
+            out += Lookup(name, static_cast<size_t>(end - name));
+            p = end - 1;
+        } else {
+            out += *p;
+        }
+    }
+    size_t n = out.size() < capacity - 1 ? out.size() : capacity - 1;
+    out.copy(buffer, n);
+    buffer[n] = 0;
+}
+
+int Printf(const Char* format, ...)
+{
+    std::u16string text;
+    va_list ap;
+    va_start(ap, format);
+    FormatAppend(text, format, ap);
+    va_end(ap);
+#ifdef _WIN32
+    Write(GetStdHandle(STD_OUTPUT_HANDLE), text);
+#else
+    Write(standin::StdOutput(), text);
+#endif
+    return static_cast<int>(text.size());
+}
+
+int Qprintf(void* handle, const Char* format, ...)
+{
+    std::u16string text;
+    va_list ap;
+    va_start(ap, format);
+    FormatAppend(text, format, ap);
+    va_end(ap);
+    Write(handle, text);
+    return static_cast<int>(text.size());
+}
+
+int ExpandVariables(Char* buffer, int)
+{
+    StandinExpand(buffer, 1024);
+    return 0;
+}
+
+}  // extern "C"
+
+#ifndef _WIN32
+namespace standin {
+
+void* StdOutput()
+{
+    static int handle;
+    return &handle;
+}
+
+void* StdError()
+{
+    static int handle;
+    return &handle;
+}
+
+std::u16string TakeOutput(void* handle)
+{
+    std::u16string text;
+    text.swap(Recorded()[handle]);
+    return text;
+}
+
+MessageBoxRecord& MessageBoxes()
+{
+    static MessageBoxRecord record;
+    return record;
+}
+
+}  // namespace standin
+#endif

@@ -1,0 +1,24 @@
+// capture_native.cpp - capture through the native stand-in's record.
+#include "capture.h"
+
+#include "../standin/standin_host.h"
+
+void StderrCaptureBegin()
+{
+    standin::TakeOutput(standin::StdError());
+}
+
+std::u16string StderrCaptureEnd()
+{
+    return standin::TakeOutput(standin::StdError());
+}
+
+void SetHostVariable(const char16_t* name, const char16_t* value)
+{
+    StandinSetVariable(name, value);
+}
+
+void ResetHostVariables()
+{
+    StandinResetVariables();
+}
