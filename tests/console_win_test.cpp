@@ -1,0 +1,232 @@
+// @CELLATTR on a real console screen buffer (Windows, run under Wine on a
+// pseudo-terminal): the plugin is loaded as the host loads it, the cells are
+// painted with the console API, and the results are what the console holds.
+#include "capture.h"
+#include "cellattr_cases.h"
+#include "win_plugin.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr size_t kHostCapacity = 32768;
+
+struct CallResult {
+    int rc;
+    std::u16string text;
+    std::u16string stderrText;
+};
+
+class RealConsole : public ::testing::Test {
+protected:
+    static HANDLE out;
+
+    static void SetUpTestSuite()
+    {
+        out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+
+    void SetUp() override
+    {
+        ResetHostVariables();
+        ASSERT_NE(out, INVALID_HANDLE_VALUE);
+        ASSERT_NE(CellAttrExport(), nullptr);
+        // A 120 x 300 buffer with an 80 x 25 window at the top-left.
+        SMALL_RECT small{0, 0, 79, 24};
+        SetConsoleWindowInfo(out, TRUE, &small);
+        ASSERT_TRUE(SetConsoleScreenBufferSize(out, COORD{120, 300}));
+        Window(0, 0);
+        DWORD written;
+        ASSERT_TRUE(FillConsoleOutputAttribute(out, 0x07, 120 * 300, COORD{0, 0}, &written));
+        ASSERT_EQ(written, 120u * 300u);
+        Paint(0, 0, 0x07);
+        Paint(1, 0, 0x1F);
+        Paint(2, 0, 0x8007);
+        ASSERT_TRUE(SetConsoleCursorPosition(out, COORD{0, 0}));
+    }
+
+    void TearDown() override { ResetHostVariables(); }
+
+    // Moves the 80 x 25 window so that its top-left is buffer cell (left, top).
+    static void Window(SHORT left, SHORT top)
+    {
+        SMALL_RECT r{left, top, static_cast<SHORT>(left + 79), static_cast<SHORT>(top + 24)};
+        ASSERT_TRUE(SetConsoleWindowInfo(out, TRUE, &r));
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        ASSERT_TRUE(GetConsoleScreenBufferInfo(out, &info));
+        ASSERT_EQ(info.srWindow.Left, left);
+        ASSERT_EQ(info.srWindow.Top, top);
+        ASSERT_EQ(info.dwSize.X, 120);
+        ASSERT_EQ(info.dwSize.Y, 300);
+    }
+
+    static void Paint(SHORT column, SHORT row, WORD attribute)
+    {
+        DWORD written;
+        ASSERT_TRUE(WriteConsoleOutputAttribute(out, &attribute, 1, COORD{column, row}, &written));
+    }
+
+    static void Cursor(SHORT column, SHORT row)
+    {
+        ASSERT_TRUE(SetConsoleCursorPosition(out, COORD{column, row}));
+    }
+
+    static CallResult Call(const std::u16string& args)
+    {
+        std::vector<char16_t> buffer(kHostCapacity, u'\0');
+        std::copy(args.begin(), args.end(), buffer.begin());
+        StderrCaptureBegin();
+        int rc = CellAttrExport()(buffer.data());
+        return CallResult{rc, buffer.data(), StderrCaptureEnd()};
+    }
+
+    static void ExpectResult(const std::u16string& args, const std::u16string& result)
+    {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        CallResult r = Call(args);
+        EXPECT_EQ(r.rc, 0);
+        EXPECT_EQ(r.text, result);
+        EXPECT_EQ(r.stderrText, u"");
+    }
+
+    static void ExpectFailure(const std::u16string& args, const std::u16string& message)
+    {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        CallResult r = Call(args);
+        EXPECT_EQ(r.rc, -1);
+        EXPECT_EQ(r.text, args);
+        EXPECT_EQ(r.stderrText, u"CellAttr plugin: " + message);
+    }
+};
+
+HANDLE RealConsole::out = INVALID_HANDLE_VALUE;
+
+TEST_F(RealConsole, EveryFormat)
+{
+    for (const FormatCase& c : kFormatCases)
+        ExpectResult(c.args, c.result);
+}
+
+TEST_F(RealConsole, Masks)
+{
+    for (const FormatCase& c : kMaskCases)
+        ExpectResult(c.args, c.result);
+}
+
+TEST_F(RealConsole, NullBufferReturnsOne)
+{
+    StderrCaptureBegin();
+    EXPECT_EQ(CellAttrExport()(nullptr), 1);
+    EXPECT_EQ(StderrCaptureEnd(), u"");
+}
+
+TEST_F(RealConsole, WindowLowerDownAndScrolledSideways)
+{
+    Window(10, 50);
+    Paint(0, 50, 0x1E);
+    Paint(10, 50, 0x2E);
+    Paint(119, 74, 0x4F);
+    ExpectResult(u"0,0,1,1", u"1E");     // columns count from the buffer's edge
+    ExpectResult(u"0,10,1,1", u"2E");
+    ExpectResult(u"24,119,1,1", u"4F");
+    ExpectFailure(u"25,0", u"Row out of range\r\n");  // in the buffer, not in the window
+    ExpectFailure(u"0,120", u"Column out of range\r\n");
+    ExpectResult(u"0,119", u"7");
+}
+
+TEST_F(RealConsole, RelativeToTheCursor)
+{
+    Window(0, 10);
+    Cursor(5, 20);
+    Paint(5, 20, 0x5A);
+    Paint(0, 19, 0x3C);
+    ExpectResult(u"+0,+0,1,1", u"5A");
+    ExpectResult(u"-1,0,1,1", u"3C");
+    ExpectFailure(u"-11,0", u"Row out of range\r\n");
+    ExpectFailure(u"0,-6", u"Column out of range\r\n");
+}
+
+TEST_F(RealConsole, ExtremePositionsAreOutOfRange)
+{
+    Window(0, 50);
+    Cursor(3, 53);
+    for (const char16_t* row : {u"4294967295", u"+2147483647", u"-2147483648"})
+        ExpectFailure(std::u16string(row) + u",0", u"Row out of range\r\n");
+    ExpectFailure(u"0,4294967295", u"Column out of range\r\n");
+}
+
+TEST_F(RealConsole, RunStopsAtTheEndOfTheBuffer)
+{
+    Window(0, 275);
+    Paint(100, 299, 0x1F);
+    ExpectResult(u"24,100,50,1",
+                 u"1F 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07");
+}
+
+TEST_F(RealConsole, RunContinuesOnTheNextRow)
+{
+    Paint(119, 0, 0x11);
+    Paint(0, 1, 0x22);
+    ExpectResult(u"0,118,3,1", u"07 11 22");
+}
+
+TEST_F(RealConsole, AllSixteenColours)
+{
+    for (SHORT i = 0; i < 16; ++i)
+        Paint(i, 3, static_cast<WORD>(i | (15 - i) << 4));
+    ExpectResult(u"3,14,2,3", u"Bright Yellow on Blue, Bright White on Black");
+    ExpectResult(u"3,0,16,1", u"F0 E1 D2 C3 B4 A5 96 87 78 69 5A 4B 3C 2D 1E 0F");
+}
+
+TEST_F(RealConsole, ArgumentFailures)
+{
+    ExpectFailure(u"", u"Missing row value\r\n");
+    ExpectFailure(u"abc,0", u"Bad row value: \"ABC\"\r\n");
+    ExpectFailure(u"0,0,1025", u"Length must be 1 to 1024: 1025\r\n");
+    ExpectFailure(u"0,0,1,x", u"Bad flags value: \"X\"\r\n");
+}
+
+TEST_F(RealConsole, InsideABatchFile)
+{
+    SetHostVariable(u"_batch", u"1");
+    SetHostVariable(u"_batchname", u"C:\\a%b\\t.btm");
+    SetHostVariable(u"_batchline", u"4");
+    ExpectFailure(u"99,0", u"C:\\a%b\\t.btm [4]  Row out of range\r\n");
+}
+
+// The host's buffer ends right before a page that cannot be touched.
+TEST_F(RealConsole, NeverWritesPastTheHostsBuffer)
+{
+    std::vector<WORD> magenta(1024, 0xDD);
+    DWORD written;
+    ASSERT_TRUE(WriteConsoleOutputAttribute(out, magenta.data(), 1024, COORD{0, 0}, &written));
+
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    size_t page = si.dwPageSize;
+    size_t bytes = kHostCapacity * sizeof(char16_t);
+    size_t span = (bytes + page - 1) / page * page + page;
+    char* region = static_cast<char*>(VirtualAlloc(nullptr, span, MEM_COMMIT | MEM_RESERVE,
+                                                   PAGE_READWRITE));
+    ASSERT_NE(region, nullptr);
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(region + span - page, page, PAGE_NOACCESS, &old));
+    char16_t* buffer = reinterpret_cast<char16_t*>(region + span - page - bytes);
+    std::u16string args = u"0,0,1024,3";
+    std::copy(args.begin(), args.end(), buffer);
+    buffer[args.size()] = 0;
+
+    StderrCaptureBegin();
+    EXPECT_EQ(CellAttrExport()(buffer), 0);
+    StderrCaptureEnd();
+    std::u16string result(buffer);
+    const std::u16string entry = u"Bright Magenta on Bright Magenta";
+    EXPECT_EQ(result.size(), 963 * (entry.size() + 2) - 2);
+    EXPECT_EQ(result.substr(result.size() - entry.size()), entry);
+    VirtualFree(region, 0, MEM_RELEASE);
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+#!/bin/bash
+# Installs, with apt-get, whatever the build, the tests and the demo need and
+# this machine lacks.  Safe to run again: it installs nothing that is there.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ make googletest          # native build and tests
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64  # the Windows build
+    wine64 bsdutils xvfb xauth                     # running it: Wine, script(1), X
+    libbenchmark-dev clang libclang-rt-14-dev      # benchmarks and fuzzing
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,33 @@
+#!/bin/bash
+# Runs a Windows program under Wine on a pseudo-terminal, so that it has a
+# real console screen buffer, and passes its exit code on.  Standard output
+# and error are captured in files (Wine's console needs the terminal itself)
+# and printed afterwards.
+#   tools/wine-run.sh PROGRAM.exe [ARGS...]
+# WINEPREFIX defaults to build/wineprefix in the source tree.
+set -u
+here="$(cd "$(dirname "$0")/.." && pwd)"
+export WINEPREFIX="${WINEPREFIX:-$here/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+WINE="${WINE:-/usr/lib/wine/wine64}"
+
+program="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
+shift
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# The command line goes through a file of its own so that no argument needs
+# quoting twice.
+{
+    printf 'cd %q || exit 97\n' "$(dirname "$program")"
+    printf 'exec %q %q' "$WINE" "$program"
+    printf ' %q' "$@"
+    printf ' >%q 2>%q\n' "$work/out" "$work/err"
+} > "$work/run.sh"
+
+mkdir -p "$WINEPREFIX"
+script -qec "bash $work/run.sh" /dev/null > "$work/tty" 2>&1 < /dev/null
+rc=$?
+cat "$work/out"
+cat "$work/err" >&2
+exit $rc
