@@ -225,7 +225,7 @@ static unsigned MaskAttribute(uint16_t cell, uint32_t flags)
 // without the last separator.  The running length is kept, so this is linear
 // in the number of cells; a result that would not fit ends at the last whole
 // entry that does.
-static void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t flags)
+void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t flags)
 {
     unsigned code = flags & 7;
     size_t sep = SeparatorLength(code);

@@ -20,6 +20,10 @@ inline constexpr size_t HOST_RESULT_CAPACITY = 32768;
 
 extern "C" int32_t PLUGIN_API f_cellattr(Char* text);
 
+// Writes count cells, masked and formatted as flags ask, into result (which
+// holds HOST_RESULT_CAPACITY characters), without the last separator.
+void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t flags);
+
 // Parses a whole argument as an unsigned decimal or 0x-prefixed hexadecimal
 // number.  Returns 0 and sets *out, or -1 leaving *out untouched.
 [[nodiscard]] int32_t ParseUnsigned(const Char* text, uint32_t* out);
