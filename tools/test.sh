@@ -42,6 +42,13 @@ run_suite "windows, under wine" tools/wine-run.sh build/win/bin/cellattr_tests.e
 run_suite "windows without a console, under wine" \
     tools/wine-run.sh build/win/bin/cellattr_detached_tests.exe
 
+# End to end: the stand-in command processor runs batch files with the real
+# CellAttr.dll under Wine.
+[ -x tools/e2e.sh ] && run_suite "end to end, under wine" tools/e2e.sh
+
+# Each fuzz target for a short bounded time, so that CI exercises them.
+[ -x tools/fuzz.sh ] && run_suite "fuzzing" tools/fuzz.sh "${TEST_FUZZ_SECONDS:-10}"
+
 echo
 if [ ${#failures[@]} -gt 0 ]; then
     echo "failing suites: ${failures[*]}"
