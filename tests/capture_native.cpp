@@ -13,6 +13,16 @@ std::u16string StderrCaptureEnd()
     return standin::TakeOutput(standin::StdError());
 }
 
+void StdoutCaptureBegin()
+{
+    standin::TakeOutput(standin::StdOutput());
+}
+
+std::u16string StdoutCaptureEnd()
+{
+    return standin::TakeOutput(standin::StdOutput());
+}
+
 void SetHostVariable(const char16_t* name, const char16_t* value)
 {
     StandinSetVariable(name, value);

@@ -39,6 +39,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite "native" build/native/bin/cellattr_tests
 run_suite "native, sanitized" build/asan/bin/cellattr_tests
 run_suite "windows, under wine" tools/wine-run.sh build/win/bin/cellattr_tests.exe
+# The help box is a real window: this suite runs under an X server.
+run_suite "windows plugin entry points, under wine and xvfb" \
+    xvfb-run -a tools/wine-run.sh build/win/bin/cellattr_plugin_tests.exe
 run_suite "windows without a console, under wine" \
     tools/wine-run.sh build/win/bin/cellattr_detached_tests.exe
 

@@ -1,0 +1,119 @@
+// Tests of the entry points on the stand-in host: the identification
+// record, the load banner and the help lookup.
+#include "../host/plugin.h"
+#include "../standin/standin_host.h"
+#include "capture.h"
+#include "help_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::u16string Text(const Char* s)
+{
+    return s == nullptr ? u"<null>" : std::u16string(s);
+}
+
+TEST(PluginInfo, SameRecordAndContentsOnEveryCall)
+{
+    PluginInfo* first = GetPluginInfo();
+    ASSERT_NE(first, nullptr);
+    PluginInfo copy = *first;
+    first->versionMinor = 0;  // as if the host had scribbled on it
+    first->dllName = nullptr;
+    PluginInfo* second = GetPluginInfo();
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(Text(second->dllName), u"CellAttr");
+    EXPECT_EQ(Text(second->description), u"@CELLATTR function");
+    EXPECT_EQ(Text(second->functions), u"@cellattr");
+    EXPECT_FALSE(Text(second->author).empty());
+    EXPECT_NE(Text(second->email).find(u'@'), std::u16string::npos);
+    EXPECT_FALSE(Text(second->webPage).empty());
+    EXPECT_EQ(second->versionMajor, 0);
+    EXPECT_EQ(second->versionMinor, 91);
+    EXPECT_EQ(second->versionBuild, 0);
+    EXPECT_EQ(second->author, copy.author);
+}
+
+TEST(PluginInfo, LayoutIsSixPointersThenThreeIntegers)
+{
+    EXPECT_EQ(offsetof(PluginInfo, functions), 5 * sizeof(void*));
+    EXPECT_EQ(offsetof(PluginInfo, versionMajor), 6 * sizeof(void*));
+    EXPECT_EQ(offsetof(PluginInfo, versionBuild), 6 * sizeof(void*) + 8);
+}
+
+struct BannerCase {
+    const char16_t* transient;
+    const char16_t* pipe;
+    const char16_t* noloadmsg;  // nullptr: not set
+    bool shown;
+};
+
+const BannerCase kBannerCases[] = {
+    {u"0", u"0", nullptr, true},  {u"0", u"0", u"1", false},  {u"0", u"0", u"0", false},
+    {u"1", u"0", nullptr, false}, {u"0", u"1", nullptr, false}, {u"1", u"1", nullptr, false},
+    {u"1", u"1", u"x", false},    {u"0", u"1", u"x", false},    {u"1", u"0", u"x", false},
+    {u"0", u"", nullptr, false},  // "0" alone is not "00"
+};
+
+TEST(InitializePlugin, BannerOnlyWhenNeitherTransientNorPipedNorSilenced)
+{
+    for (const BannerCase& c : kBannerCases) {
+        SCOPED_TRACE(::testing::PrintToString(std::u16string(c.transient) + u"|" + c.pipe + u"|" +
+                                              (c.noloadmsg ? c.noloadmsg : u"unset")));
+        ResetHostVariables();
+        SetHostVariable(u"_transient", c.transient);
+        SetHostVariable(u"_pipe", c.pipe);
+        SetHostVariable(u"noloadmsg", c.noloadmsg);
+        StdoutCaptureBegin();
+        StderrCaptureBegin();
+        EXPECT_EQ(InitializePlugin(), 0);
+        EXPECT_EQ(StderrCaptureEnd(), u"");
+        EXPECT_EQ(StdoutCaptureEnd(), c.shown ? u"CellAttr v0.91.0 loaded.\r\n" : u"");
+    }
+    ResetHostVariables();
+}
+
+TEST(ShutdownPlugin, ReturnsZeroAnyNumberOfTimes)
+{
+    EXPECT_EQ(ShutdownPlugin(), 0);
+    EXPECT_EQ(ShutdownPlugin(), 0);
+    EXPECT_EQ(GetPluginInfo()->versionMinor, 91);  // any order works
+}
+
+struct HelpCase {
+    const char16_t* name;
+    bool ours;
+};
+
+const HelpCase kHelpCases[] = {
+    {u"@CELLATTR", true},  {u"@cellattr", true},   {u"@CellAttr", true},
+    {u"cellattr", false},  {u"@CELLATTRX", false}, {u"@CELLATT", false},
+    {u"", false},          {u"@cellattr ", false},
+    {u"@\uFF23ELLATTR", false},  // only A to Z fold: a full-width C is no c
+};
+
+TEST(Help, ShowsTheTextForItsOwnNameOnly)
+{
+    for (const HelpCase& c : kHelpCases) {
+        SCOPED_TRACE(::testing::PrintToString(std::u16string(c.name)));
+        standin::MessageBoxes() = {};
+        EXPECT_EQ(Help(c.name), c.ours ? 1 : 0);
+        EXPECT_EQ(standin::MessageBoxes().shown, c.ours ? 1 : 0);
+        if (c.ours) {
+            EXPECT_EQ(standin::MessageBoxes().text, kExpectedHelpText);
+            EXPECT_EQ(standin::MessageBoxes().caption, kExpectedHelpCaption);
+        }
+    }
+}
+
+TEST(Help, NullNameShowsNothing)
+{
+    standin::MessageBoxes() = {};
+    EXPECT_EQ(Help(nullptr), 0);
+    EXPECT_EQ(standin::MessageBoxes().shown, 0);
+}
+
+}  // namespace
