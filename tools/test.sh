@@ -22,8 +22,13 @@ run_suite() {  # name, command...
     local rc=$?
     grep -vE '^(Running main|wine: (created|configuration|failed to open))' "$log"
     local p f
+    local ran
+    ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\? from .* ran\..*/\1/p' "$log" | tail -1)
     p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\..*/\1/p' "$log" | tail -1)
     f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?, listed below.*/\1/p' "$log" | tail -1)
+    # Brief output may leave out the failure count: it is what did not pass.
+    [ -z "$f" ] && [ -n "$ran" ] && f=$((ran - ${p:-0}))
+    [ "$f" = 0 ] && f=
     passed=$((passed + ${p:-0}))
     failed=$((failed + ${f:-0}))
     if [ $rc -ne 0 ]; then

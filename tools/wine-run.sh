@@ -4,12 +4,20 @@
 # and error are captured in files (Wine's console needs the terminal itself)
 # and printed afterwards.
 #   tools/wine-run.sh PROGRAM.exe [ARGS...]
-# WINEPREFIX defaults to build/wineprefix in the source tree.
+# WINEPREFIX defaults to build/wineprefix in the source tree, or, with an X
+# display, to build/wineprefix-x: a Wine server keeps the display it started
+# with, so runs with and without one must not share a server.
 set -u
 here="$(cd "$(dirname "$0")/.." && pwd)"
-export WINEPREFIX="${WINEPREFIX:-$here/build/wineprefix}"
+if [ -n "${DISPLAY:-}" ]; then
+    export WINEPREFIX="${WINEPREFIX:-$here/build/wineprefix-x}"
+else
+    export WINEPREFIX="${WINEPREFIX:-$here/build/wineprefix}"
+fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 WINE="${WINE:-/usr/lib/wine/wine64}"
+WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver64}"
+[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 
 program="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 shift
@@ -28,6 +36,9 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$WINEPREFIX"
 script -qec "bash $work/run.sh" /dev/null > "$work/tty" 2>&1 < /dev/null
 rc=$?
+# A display (from xvfb-run, say) may go away with this run; its server must
+# not outlive it and be found by the next run.
+[ -n "${DISPLAY:-}" ] && "$WINESERVER" -k 2>/dev/null
 cat "$work/out"
 cat "$work/err" >&2
 exit $rc
