@@ -4,12 +4,6 @@
 
 #include "../support/plugin_support.h"
 
-#ifdef _WIN32
-#define PLUGIN_API __stdcall
-#else
-#define PLUGIN_API
-#endif
-
 // The identification record, handed to the host by address.  Field order and
 // widths are the host's: six 64-bit pointers to UTF-16 text in the module's
 // constant data, then three 32-bit integers.

@@ -4,12 +4,6 @@
 
 #include "../support/plugin_support.h"
 
-#ifdef _WIN32
-#define PLUGIN_API __stdcall
-#else
-#define PLUGIN_API
-#endif
-
 inline constexpr uint32_t MAX_CELLS = 1024;
 
 // The capacity of the buffer the host hands to a variable function, in

@@ -10,6 +10,14 @@
 // code casts to wchar_t at the API boundary, where both are 16 bits wide.
 using Char = char16_t;
 
+// The calling convention of the exports the host calls by name: the
+// platform's standard one (on x86-64 Windows there is only one).
+#ifdef _WIN32
+#define PLUGIN_API __stdcall
+#else
+#define PLUGIN_API
+#endif
+
 // The plugin's name, as it appears in messages, the banner and the help box.
 inline constexpr const Char* PLUGIN_NAME = u"CellAttr";
 
