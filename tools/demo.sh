@@ -1,0 +1,53 @@
+#!/bin/bash
+# Runs demo/demo.btm in the stand-in command processor (cmdproc.exe) with the
+# real CellAttr.dll under Wine, and prints what it wrote.  On a terminal, Wine
+# draws the console screen on it, so the painted rows show in colour above
+# the output; otherwise the console lives on a pseudo-terminal of its own, as
+# in tools/wine-run.sh, and only the output is printed.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+WINE="${WINE:-/usr/lib/wine/wine64}"
+bin="$root/build/win/bin"
+
+if [ ! -f "$bin/cmdproc.exe" ] || [ ! -f "$bin/CellAttr.dll" ]; then
+    echo "demo: build/win/bin lacks cmdproc.exe or CellAttr.dll; run 'make demo'" >&2
+    exit 1
+fi
+
+# Wine says a good deal while it makes a new prefix; do that once, quietly.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "demo: preparing the Wine prefix $WINEPREFIX (once; takes a few seconds)"
+    mkdir -p "$WINEPREFIX"
+    script -qec "$(printf '%q wineboot --init' "$WINE")" /dev/null >/dev/null 2>&1 </dev/null
+    "$(dirname "$WINE")/wineserver" -w
+fi
+
+# Wine sees the root directory as drive Z:.
+windows_path() {
+    local path="$1"
+    printf 'Z:%s' "${path//\//\\}"
+}
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+# Standard output and error go to one file (so the error stays beside the
+# line that caused it), leaving the console screen to the painted rows.
+command=(cmdproc.exe /o "$(windows_path "$work/out")" /e "$(windows_path "$work/out")"
+         "$(windows_path "$root/demo/demo.btm")")
+
+if [ -t 0 ] && [ -t 1 ]; then
+    (cd "$bin" && "$WINE" "${command[@]}")
+    rc=$?
+else
+    printf 'cd %q && exec %q' "$bin" "$WINE" > "$work/run.sh"
+    printf ' %q' "${command[@]}" >> "$work/run.sh"
+    script -qec "bash $work/run.sh" /dev/null >/dev/null 2>&1 </dev/null
+    rc=$?
+fi
+[ -f "$work/out" ] && cat "$work/out"
+if [ $rc -ne 0 ]; then
+    echo "demo: cmdproc.exe ended with exit code $rc" >&2
+fi
+exit $rc
