@@ -1,0 +1,138 @@
+#!/bin/bash
+# Benchmarks, and the figures derived from them.
+#   1. Native (Google Benchmark, optimized tree build/bench): the tokenizer,
+#      the formatter per format code on 64 and 1024 cells, and the whole
+#      @CELLATTR on the simulated console.  It prints the 1024-cell / 64-cell
+#      time ratio per format, measured in pairs: linear formatting gives
+#      about 16, and a ratio above 20 is flagged and makes the script fail.
+#   2. Windows, under Wine on a pseudo-terminal: @CELLATTR against the bare
+#      console calls for the same cells (bench/console_cost_win.cpp).  Its
+#      ratios and targets are reported, not enforced: a console's timings
+#      belong to the console.
+# BENCH_REPETITIONS (default 5) and BENCH_MIN_TIME (seconds, default 0.1) set
+# the native runs; BENCH_ROUNDS (default 2001) the console rounds.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+repetitions="${BENCH_REPETITIONS:-5}"
+min_time="${BENCH_MIN_TIME:-0.1}"
+rounds="${BENCH_ROUNDS:-2001}"
+ratio_limit=20
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+echo "== machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
+
+# The test trees are built as whoever configured them chose; benchmarks get
+# a tree of their own that is always optimized.
+mkdir -p build
+if [ ! -f build/bench/build.ninja ]; then
+    cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCELLATTR_TESTS=OFF -DCELLATTR_FUZZ=OFF -DCELLATTR_BENCH=ON \
+        >build/bench.configure.log 2>&1 || { cat build/bench.configure.log; exit 1; }
+elif ! ninja -C build/bench -t targets all 2>/dev/null | grep -q '^bench:'; then
+    # Configured before Google Benchmark was installed: look for it again.
+    cmake build/bench >build/bench.configure.log 2>&1 || { cat build/bench.configure.log; exit 1; }
+fi
+echo "== building build/bench"
+cmake --build build/bench --target bench -- -j2 >"$work/build.log" 2>&1 ||
+    { cat "$work/build.log"; echo "bench: the native benchmarks did not build" >&2; exit 1; }
+
+echo "== native benchmarks (median of $repetitions repetitions, CPU time)"
+# The repetitions run interleaved in random order, so that a slow spell of
+# the machine is shared among the benchmarks rather than spoiling one.
+build/bench/bin/bench --benchmark_repetitions="$repetitions" \
+    --benchmark_min_time="$min_time" --benchmark_report_aggregates_only=true \
+    --benchmark_enable_random_interleaving=true >"$work/bench.log" 2>&1
+rc=$?
+grep -E '^(Run on|Benchmark|-{20})' "$work/bench.log" | head -4
+# One repetition has no aggregates: its own lines are the figures then.
+{ grep -E '_median ' "$work/bench.log" || grep -E '^(BM_|Tokenize/|f_cellattr/)' "$work/bench.log"; } |
+    sed 's/_median / /' | sort -V
+if [ $rc -ne 0 ] || grep -q 'ERROR OCCURRED' "$work/bench.log"; then
+    cat "$work/bench.log"
+    echo "bench: the native benchmarks failed" >&2
+    exit 1
+fi
+
+# The formatter's 1024-cell / 64-cell ratio per format, measured in pairs
+# microseconds apart (BM_FormatRatio), with the pairs' median times.  Medians
+# of separate benchmarks are taken seconds apart, and on a shared machine
+# their quotient can be off by half.  Counters print with SI suffixes:
+#   BM_FormatRatio/format:3_median  ...  ns1024=21.1k ns64=1.33k ratio=15.8
+echo
+echo "== formatting: time for 1024 cells / time for 64 cells, in pairs (linear: ~16, limit $ratio_limit)"
+awk -v limit="$ratio_limit" '
+    function value(text,    unit) {
+        unit = substr(text, length(text))
+        if (unit ~ /[0-9]/) return text + 0
+        text = substr(text, 1, length(text) - 1) + 0
+        if (unit == "k") return text * 1e3
+        if (unit == "M") return text * 1e6
+        if (unit == "G") return text * 1e9
+        if (unit == "m") return text * 1e-3
+        if (unit == "u") return text * 1e-6
+        return text
+    }
+    $1 ~ /^BM_FormatRatio\/format:[0-9]+(_median)?$/ {
+        split($1, part, /[:_]/)  # BM FormatRatio/format N [median]
+        code = part[3]
+        for (i = 2; i <= NF; ++i) {
+            split($i, kv, "=")
+            if (kv[1] == "ratio" || kv[1] == "ns64" || kv[1] == "ns1024")
+                figure[code, kv[1]] = value(kv[2])
+        }
+    }
+    END {
+        over = 0
+        printf "%-7s %13s %14s %8s\n", "format", "64 cells ns", "1024 cells ns", "ratio"
+        for (code = 0; code <= 7; ++code) {
+            if (!((code, "ratio") in figure)) {
+                printf "%-7d no figures\n", code
+                over = 1
+                continue
+            }
+            r = figure[code, "ratio"]
+            flag = r > limit ? "  ABOVE " limit : ""
+            if (r > limit) over = 1
+            printf "%-7d %13.0f %14.0f %8.2f%s\n", code, figure[code, "ns64"],
+                figure[code, "ns1024"], r, flag
+        }
+        exit over
+    }' "$work/bench.log"
+ratios_ok=$?
+
+# The console's own cost, under Wine.  The Windows tree may have been
+# configured before bench/ existed; configure it again in that case.
+echo
+echo "== console cost, under wine ($rounds rounds, $(nproc) cores)"
+console_ok=0
+if [ ! -f build/win/build.ninja ]; then
+    echo "bench: no Windows tree (build/win); run make build first" >&2
+    console_ok=1
+else
+    if ! ninja -C build/win -t targets all 2>/dev/null | grep -q '^console_cost:'; then
+        cmake build/win >"$work/win-configure.log" 2>&1 ||
+            { cat "$work/win-configure.log"; console_ok=1; }
+    fi
+    if [ $console_ok -eq 0 ]; then
+        if cmake --build build/win --target console_cost -- -j2 >"$work/win-build.log" 2>&1; then
+            tools/wine-run.sh build/win/bin/console_cost.exe "$rounds" ||
+                { echo "bench: the console cost program failed" >&2; console_ok=1; }
+        else
+            cat "$work/win-build.log"
+            echo "bench: the console cost program did not build" >&2
+            console_ok=1
+        fi
+    fi
+fi
+
+echo
+if [ $ratios_ok -ne 0 ]; then
+    echo "bench: a formatting ratio is above $ratio_limit (or missing)"
+    exit 1
+fi
+[ $console_ok -eq 0 ] || exit 1
+echo "bench: done"
