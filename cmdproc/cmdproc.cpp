@@ -363,6 +363,21 @@ bool ParseCell(HANDLE console, const std::u16string& rowWord, const std::u16stri
     return true;
 }
 
+// Opens the console and finds the cell that the row and column words name.
+// On success the caller owns *console and closes it; on failure it has been
+// closed and the reason printed.
+bool OpenAtCell(const std::u16string& rowWord, const std::u16string& columnWord, HANDLE* console,
+                COORD* at)
+{
+    *console = OpenConsole();
+    if (*console == INVALID_HANDLE_VALUE)
+        return false;
+    if (ParseCell(*console, rowWord, columnWord, at))
+        return true;
+    CloseHandle(*console);
+    return false;
+}
+
 // paint row col len attr [attr...]: len cells from (row, col) on, taking the
 // attributes in turn and starting over when they run out.
 void Paint(const std::u16string& args)
@@ -385,19 +400,17 @@ void Paint(const std::u16string& args)
         Error(u"Usage: paint row col len attr [attr...]");
         return;
     }
-    HANDLE console = OpenConsole();
-    if (console == INVALID_HANDLE_VALUE)
-        return;
+    HANDLE console;
     COORD at;
-    if (ParseCell(console, rowWord, columnWord, &at)) {
-        std::vector<WORD> cells(static_cast<size_t>(length));
-        for (size_t i = 0; i < cells.size(); ++i)
-            cells[i] = attributes[i % attributes.size()];
-        DWORD written;
-        if (!WriteConsoleOutputAttribute(console, cells.data(), static_cast<DWORD>(cells.size()),
-                                         at, &written))
-            Error(u"WriteConsoleOutputAttribute failed (error " + Number(GetLastError()) + u")");
-    }
+    if (!OpenAtCell(rowWord, columnWord, &console, &at))
+        return;
+    std::vector<WORD> cells(static_cast<size_t>(length));
+    for (size_t i = 0; i < cells.size(); ++i)
+        cells[i] = attributes[i % attributes.size()];
+    DWORD written;
+    if (!WriteConsoleOutputAttribute(console, cells.data(), static_cast<DWORD>(cells.size()), at,
+                                     &written))
+        Error(u"WriteConsoleOutputAttribute failed (error " + Number(GetLastError()) + u")");
     CloseHandle(console);
 }
 
@@ -413,16 +426,14 @@ void WriteText(const std::u16string& args)
         Error(u"Usage: write row col text");
         return;
     }
-    HANDLE console = OpenConsole();
-    if (console == INVALID_HANDLE_VALUE)
-        return;
+    HANDLE console;
     COORD at;
-    if (ParseCell(console, rowWord, columnWord, &at)) {
-        DWORD written;
-        if (!WriteConsoleOutputCharacterW(console, W(text), static_cast<DWORD>(text.size()), at,
-                                          &written))
-            Error(u"WriteConsoleOutputCharacter failed (error " + Number(GetLastError()) + u")");
-    }
+    if (!OpenAtCell(rowWord, columnWord, &console, &at))
+        return;
+    DWORD written;
+    if (!WriteConsoleOutputCharacterW(console, W(text), static_cast<DWORD>(text.size()), at,
+                                      &written))
+        Error(u"WriteConsoleOutputCharacter failed (error " + Number(GetLastError()) + u")");
     CloseHandle(console);
 }
 
@@ -435,11 +446,11 @@ void Cursor(const std::u16string& args)
         Error(u"Usage: cursor row col");
         return;
     }
-    HANDLE console = OpenConsole();
-    if (console == INVALID_HANDLE_VALUE)
-        return;
+    HANDLE console;
     COORD at;
-    if (ParseCell(console, rowWord, columnWord, &at) && !SetConsoleCursorPosition(console, at))
+    if (!OpenAtCell(rowWord, columnWord, &console, &at))
+        return;
+    if (!SetConsoleCursorPosition(console, at))
         Error(u"SetConsoleCursorPosition failed (error " + Number(GetLastError()) + u")");
     CloseHandle(console);
 }
