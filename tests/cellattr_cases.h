@@ -1,7 +1,59 @@
-// cellattr_cases.h - @CELLATTR examples shared by the simulated-console and
-// the real-console suites.  The screen: the window's top-left cell holds
-// 0x07 and the next 0x1F, a cell further on 0x8007; the buffer is 120 wide.
+// cellattr_cases.h - @CELLATTR examples, and the call and checks, shared by
+// the simulated-console and the real-console suites.  The screen: the
+// window's top-left cell holds 0x07 and the next 0x1F, a cell further on
+// 0x8007; the buffer is 120 wide.
 #pragma once
+
+#include "capture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+// The buffer the host hands a variable function, terminator included.
+inline constexpr size_t kHostBufferChars = 32768;
+
+struct CallResult {
+    int rc;
+    std::u16string text;  // the buffer afterwards
+    std::u16string stderrText;
+};
+
+// Calls the function as the host does: the argument text in a buffer of the
+// host's size, standard error captured.
+template <typename Function>
+CallResult CallAsHost(Function function, const std::u16string& args)
+{
+    std::vector<char16_t> buffer(kHostBufferChars, u'\0');
+    std::copy(args.begin(), args.end(), buffer.begin());
+    StderrCaptureBegin();
+    int rc = function(buffer.data());
+    return CallResult{rc, buffer.data(), StderrCaptureEnd()};
+}
+
+// A successful call: 0, the result in the buffer, nothing on stderr.
+template <typename Call>
+void ExpectCallResult(Call call, const std::u16string& args, const std::u16string& result)
+{
+    SCOPED_TRACE(::testing::PrintToString(args));
+    CallResult r = call(args);
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.text, result);
+    EXPECT_EQ(r.stderrText, u"");
+}
+
+// A failing call: -1, the buffer unchanged, exactly this on stderr.
+template <typename Call>
+void ExpectCallFailure(Call call, const std::u16string& args, const std::u16string& message)
+{
+    SCOPED_TRACE(::testing::PrintToString(args));
+    CallResult r = call(args);
+    EXPECT_EQ(r.rc, -1);
+    EXPECT_EQ(r.text, args);
+    EXPECT_EQ(r.stderrText, u"CellAttr plugin: " + message);
+}
 
 struct FormatCase {
     const char16_t* args;

@@ -17,11 +17,7 @@ namespace {
 
 using simconsole::Op;
 
-struct CallResult {
-    int32_t rc;
-    std::u16string text;    // the buffer afterwards
-    std::u16string stderrText;
-};
+static_assert(kHostBufferChars == HOST_RESULT_CAPACITY, "the tests' host buffer is the module's");
 
 class CellAttr : public ::testing::Test {
 protected:
@@ -35,35 +31,21 @@ protected:
     }
     void TearDown() override { ResetHostVariables(); }
 
-    // Calls the function as the host does, in a buffer of the host's size.
     static CallResult Call(const std::u16string& args)
     {
-        std::vector<Char> buffer(HOST_RESULT_CAPACITY, u'\0');
-        std::copy(args.begin(), args.end(), buffer.begin());
-        StderrCaptureBegin();
-        int32_t rc = f_cellattr(buffer.data());
-        CallResult r{rc, buffer.data(), StderrCaptureEnd()};
+        CallResult r = CallAsHost(f_cellattr, args);
         EXPECT_EQ(simconsole::OpenHandles(), 0) << "console handle left open";
         return r;
     }
 
-    // A failing call: -1, the buffer unchanged, exactly this on stderr.
     static void ExpectFailure(const std::u16string& args, const std::u16string& message)
     {
-        SCOPED_TRACE(::testing::PrintToString(args));
-        CallResult r = Call(args);
-        EXPECT_EQ(r.rc, -1);
-        EXPECT_EQ(r.text, args);
-        EXPECT_EQ(r.stderrText, u"CellAttr plugin: " + message);
+        ExpectCallFailure(Call, args, message);
     }
 
     static void ExpectResult(const std::u16string& args, const std::u16string& result)
     {
-        SCOPED_TRACE(::testing::PrintToString(args));
-        CallResult r = Call(args);
-        EXPECT_EQ(r.rc, 0);
-        EXPECT_EQ(r.text, result);
-        EXPECT_EQ(r.stderrText, u"");
+        ExpectCallResult(Call, args, result);
     }
 };
 

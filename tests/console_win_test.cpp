@@ -11,14 +11,6 @@
 
 namespace {
 
-constexpr size_t kHostCapacity = 32768;
-
-struct CallResult {
-    int rc;
-    std::u16string text;
-    std::u16string stderrText;
-};
-
 class RealConsole : public ::testing::Test {
 protected:
     static HANDLE out;
@@ -76,29 +68,17 @@ protected:
 
     static CallResult Call(const std::u16string& args)
     {
-        std::vector<char16_t> buffer(kHostCapacity, u'\0');
-        std::copy(args.begin(), args.end(), buffer.begin());
-        StderrCaptureBegin();
-        int rc = CellAttrExport()(buffer.data());
-        return CallResult{rc, buffer.data(), StderrCaptureEnd()};
+        return CallAsHost(CellAttrExport(), args);
     }
 
     static void ExpectResult(const std::u16string& args, const std::u16string& result)
     {
-        SCOPED_TRACE(::testing::PrintToString(args));
-        CallResult r = Call(args);
-        EXPECT_EQ(r.rc, 0);
-        EXPECT_EQ(r.text, result);
-        EXPECT_EQ(r.stderrText, u"");
+        ExpectCallResult(Call, args, result);
     }
 
     static void ExpectFailure(const std::u16string& args, const std::u16string& message)
     {
-        SCOPED_TRACE(::testing::PrintToString(args));
-        CallResult r = Call(args);
-        EXPECT_EQ(r.rc, -1);
-        EXPECT_EQ(r.text, args);
-        EXPECT_EQ(r.stderrText, u"CellAttr plugin: " + message);
+        ExpectCallFailure(Call, args, message);
     }
 };
 
@@ -207,7 +187,7 @@ TEST_F(RealConsole, NeverWritesPastTheHostsBuffer)
     SYSTEM_INFO si;
     GetSystemInfo(&si);
     size_t page = si.dwPageSize;
-    size_t bytes = kHostCapacity * sizeof(char16_t);
+    size_t bytes = kHostBufferChars * sizeof(char16_t);
     size_t span = (bytes + page - 1) / page * page + page;
     char* region = static_cast<char*>(VirtualAlloc(nullptr, span, MEM_COMMIT | MEM_RESERVE,
                                                    PAGE_READWRITE));

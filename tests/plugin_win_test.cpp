@@ -301,6 +301,20 @@ void WatchForBox(SeenBox* seen, std::atomic<bool>* stop, int seconds)
     }
 }
 
+using HelpFunction = int(__stdcall*)(const char16_t*);
+
+// Calls Help while a watcher looks for the box for up to `seconds`, reads it
+// into *seen and dismisses it.  Returns what Help returned.
+int HelpWatched(HelpFunction help, const char16_t* name, int seconds, SeenBox* seen)
+{
+    std::atomic<bool> stop{false};
+    std::thread watcher(WatchForBox, seen, &stop, seconds);
+    int rc = help(name);
+    stop = true;
+    watcher.join();
+    return rc;
+}
+
 class HelpBox : public ::testing::Test {
 protected:
     HWND owner = nullptr;
@@ -319,19 +333,14 @@ protected:
 
 TEST_F(HelpBox, ShowsTheHelpTextAndReturnsOne)
 {
-    auto help = Entry<int(__stdcall*)(const char16_t*)>("Help");
+    auto help = Entry<HelpFunction>("Help");
     ASSERT_NE(help, nullptr);
     for (const char16_t* name : {u"@CELLATTR", u"@cellattr", u"@CellAttr"}) {
         SCOPED_TRACE(::testing::PrintToString(std::u16string(name)));
         HWND foreground = GetForegroundWindow();
         ASSERT_EQ(foreground, owner) << "our window did not come to the front";
         SeenBox seen;
-        std::atomic<bool> stop{false};
-        std::thread watcher(WatchForBox, &seen, &stop, 20);
-        int rc = help(name);
-        stop = true;
-        watcher.join();
-        EXPECT_EQ(rc, 1);
+        EXPECT_EQ(HelpWatched(help, name, 20, &seen), 1);
         ASSERT_TRUE(seen.found) << "no help box appeared";
         EXPECT_EQ(seen.owner, foreground);
         // The box shows the text as given; a static control keeps line ends.
@@ -341,18 +350,13 @@ TEST_F(HelpBox, ShowsTheHelpTextAndReturnsOne)
 
 TEST_F(HelpBox, OtherNamesShowNothing)
 {
-    auto help = Entry<int(__stdcall*)(const char16_t*)>("Help");
+    auto help = Entry<HelpFunction>("Help");
     ASSERT_NE(help, nullptr);
     for (const char16_t* name : {u"cellattr", u"@CELLATTRX", static_cast<const char16_t*>(nullptr)}) {
-        SeenBox seen;
-        std::atomic<bool> stop{false};
         // Should a box appear after all, the watcher dismisses it and the
         // test fails rather than hangs.
-        std::thread watcher(WatchForBox, &seen, &stop, 1);
-        int rc = help(name);
-        stop = true;
-        watcher.join();
-        EXPECT_EQ(rc, 0);
+        SeenBox seen;
+        EXPECT_EQ(HelpWatched(help, name, 1, &seen), 0);
         EXPECT_FALSE(seen.found);
     }
 }
