@@ -7,8 +7,6 @@
 #include "../host/host_services.h"
 #include "../support/platform.h"
 
-#include <iterator>
-
 // The eight base colours, indexed by the low three bits of a colour nibble
 // (bit 0 blue, bit 1 green, bit 2 red).  Each fits in 8 characters.
 static constexpr const Char* ColorNames[8] = {

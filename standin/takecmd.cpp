@@ -18,11 +18,18 @@
 
 namespace {
 
-// Names are kept upper-cased (ASCII), so lookups ignore case.
-std::map<std::u16string, std::u16string>& Variables()
+using VariableTable = std::map<std::u16string, std::u16string>;
+
+// A host that runs no batch file, interactively.
+VariableTable DefaultVariables()
 {
-    static std::map<std::u16string, std::u16string> table = {
-        {u"_BATCH", u"0"}, {u"_TRANSIENT", u"0"}, {u"_PIPE", u"0"}};
+    return {{u"_BATCH", u"0"}, {u"_TRANSIENT", u"0"}, {u"_PIPE", u"0"}};
+}
+
+// Names are kept upper-cased (ASCII), so lookups ignore case.
+VariableTable& Variables()
+{
+    static VariableTable table = DefaultVariables();
     return table;
 }
 
@@ -112,8 +119,7 @@ int StandinGetVariable(const char16_t* name, char16_t* out, size_t capacity)
 
 void StandinResetVariables()
 {
-    Variables().clear();
-    Variables() = {{u"_BATCH", u"0"}, {u"_TRANSIENT", u"0"}, {u"_PIPE", u"0"}};
+    Variables() = DefaultVariables();
 }
 
 void StandinExpand(char16_t* buffer, size_t capacity)
