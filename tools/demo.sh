@@ -6,9 +6,7 @@
 # in tools/wine-run.sh, and only the output is printed.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-WINE="${WINE:-/usr/lib/wine/wine64}"
+source "$root/tools/wine-env.sh"
 bin="$root/build/win/bin"
 
 if [ ! -f "$bin/cmdproc.exe" ] || [ ! -f "$bin/CellAttr.dll" ]; then
@@ -16,19 +14,7 @@ if [ ! -f "$bin/cmdproc.exe" ] || [ ! -f "$bin/CellAttr.dll" ]; then
     exit 1
 fi
 
-# Wine says a good deal while it makes a new prefix; do that once, quietly.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "demo: preparing the Wine prefix $WINEPREFIX (once; takes a few seconds)"
-    mkdir -p "$WINEPREFIX"
-    script -qec "$(printf '%q wineboot --init' "$WINE")" /dev/null >/dev/null 2>&1 </dev/null
-    "$(dirname "$WINE")/wineserver" -w
-fi
-
-# Wine sees the root directory as drive Z:.
-windows_path() {
-    local path="$1"
-    printf 'Z:%s' "${path//\//\\}"
-}
+wine_prepare_prefix "demo: preparing the Wine prefix $WINEPREFIX (once; takes a few seconds)"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -22,9 +22,8 @@ bin="$root/build/win/bin"
 # No display: the help box then fails at once instead of waiting for a click,
 # and runs without a display keep to the prefix of their own.
 unset DISPLAY WAYLAND_DISPLAY
-export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
+source "$root/tools/wine-env.sh"
 export WINEDEBUG=-all
-WINE="${WINE:-/usr/lib/wine/wine64}"
 
 for f in cmdproc.exe CellAttr.dll TakeCmd.dll; do
     if [ ! -f "$bin/$f" ]; then
@@ -35,13 +34,7 @@ for f in cmdproc.exe CellAttr.dll TakeCmd.dll; do
     fi
 done
 
-# Wine talks while it makes a new prefix, on the standard error we compare;
-# make it once beforehand, quietly.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    script -qec "$(printf '%q wineboot --init' "$WINE")" /dev/null >/dev/null 2>&1 </dev/null
-    "$(dirname "$WINE")/wineserver" -w
-fi
+wine_prepare_prefix
 
 drive="$WINEPREFIX/drive_c/e2e"
 rm -rf "$drive"
@@ -50,12 +43,6 @@ cp "$cases"/*.btm "$cases"/*.in "$drive"/
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-
-# Wine sees the root directory as drive Z:.
-windows_path() {
-    local path="$1"
-    printf 'Z:%s' "${path//\//\\}"
-}
 
 # Shows where two texts differ, with the line ends visible.
 show_difference() {  # what, expected file, actual file

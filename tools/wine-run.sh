@@ -4,20 +4,10 @@
 # and error are captured in files (Wine's console needs the terminal itself)
 # and printed afterwards.
 #   tools/wine-run.sh PROGRAM.exe [ARGS...]
-# WINEPREFIX defaults to build/wineprefix in the source tree, or, with an X
-# display, to build/wineprefix-x: a Wine server keeps the display it started
-# with, so runs with and without one must not share a server.
+# The prefix and the Wine binaries are chosen by wine-env.sh.
 set -u
-here="$(cd "$(dirname "$0")/.." && pwd)"
-if [ -n "${DISPLAY:-}" ]; then
-    export WINEPREFIX="${WINEPREFIX:-$here/build/wineprefix-x}"
-else
-    export WINEPREFIX="${WINEPREFIX:-$here/build/wineprefix}"
-fi
-export WINEDEBUG="${WINEDEBUG:--all}"
-WINE="${WINE:-/usr/lib/wine/wine64}"
-WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver64}"
-[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+source "$(dirname "$0")/wine-env.sh"
+wine_prepare_prefix
 
 program="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 shift
@@ -33,7 +23,6 @@ trap 'rm -rf "$work"' EXIT
     printf ' >%q 2>%q\n' "$work/out" "$work/err"
 } > "$work/run.sh"
 
-mkdir -p "$WINEPREFIX"
 script -qec "bash $work/run.sh" /dev/null > "$work/tty" 2>&1 < /dev/null
 rc=$?
 # A display (from xvfb-run, say) may go away with this run; its server must
