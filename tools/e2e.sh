@@ -3,8 +3,9 @@
 # file of e2e/ with the real CellAttr.dll under Wine, on a pseudo-terminal so
 # that there is a real console, and its standard output, standard error and
 # exit code must equal the case's NAME.out, NAME.err and NAME.rc (absent: empty,
-# empty, 0).  A case is NAME.btm, run as a batch file, or NAME.in, fed to
-# standard input.  The expected texts are kept with plain line ends; every
+# empty, 0).  A case is NAME.btm, run as a batch file, NAME.in, fed to
+# standard input from the file, or NAME.pipe, fed to standard input through a
+# pipe.  The expected texts are kept with plain line ends; every
 # line of the output must end in \r\n, so each \n of them becomes \r\n before
 # the byte-for-byte comparison.
 #
@@ -39,7 +40,7 @@ wine_prepare_prefix
 drive="$WINEPREFIX/drive_c/e2e"
 rm -rf "$drive"
 mkdir -p "$drive"
-cp "$cases"/*.btm "$cases"/*.in "$drive"/
+cp "$cases"/*.btm "$cases"/*.in "$cases"/*.pipe "$drive"/
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -66,14 +67,18 @@ for expected_out in "$cases"/*.out; do
     elif [ -f "$cases/$name.in" ]; then
         args=(/o "$(windows_path "$work/out")" /e "$(windows_path "$work/err")")
         redirect="$(printf ' <%q' "$drive/$name.in")"
+    elif [ -f "$cases/$name.pipe" ]; then
+        args=(/o "$(windows_path "$work/out")" /e "$(windows_path "$work/err")")
+        redirect=""
     else
-        echo "[  FAILED  ] $test_name: neither $name.btm nor $name.in"
+        echo "[  FAILED  ] $test_name: neither $name.btm, $name.in nor $name.pipe"
         failed+=("$test_name")
         continue
     fi
 
     {
         printf 'cd %q || exit 97\n' "$drive"
+        [ -f "$cases/$name.pipe" ] && printf 'cat %q | ' "$drive/$name.pipe"
         printf 'exec %q %q' "$WINE" "$bin/cmdproc.exe"
         printf ' %q' "${args[@]}"
         printf '%s\n' "$redirect"
