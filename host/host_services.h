@@ -22,8 +22,8 @@ HOST_IMPORT int Printf(const Char* format, ...);
 HOST_IMPORT int Qprintf(void* handle, const Char* format, ...);
 
 // Replaces every variable reference in buffer by its value, in place.  The
-// module passes 1 as the second argument and sizes its buffers so that the
-// expansion fits (8192 characters for the error prefix, 1024 for the banner
-// test).
+// host writes the whole expansion back, up to its own line limit, without
+// knowing the buffer's size; the module passes 1 as the second argument and
+// hands it buffers of 8192 characters, the longest line the host expands.
 HOST_IMPORT int ExpandVariables(Char* buffer, int flag);
 }

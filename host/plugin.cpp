@@ -42,7 +42,10 @@ static constexpr HelpEntry kHelpTable[] = {
 };
 
 static constexpr size_t CAPTION_LEN = 1024;
-static constexpr size_t BANNER_TEST_LEN = 1024;
+// The host writes the whole expansion back, and noloadmsg may hold a value
+// of any length: the buffer is as large as the error prefix's, which holds
+// the longest line the host expands.
+static constexpr size_t BANNER_TEST_LEN = ERROR_PREFIX_LEN;
 
 extern "C" PluginInfo* PLUGIN_API GetPluginInfo()
 {

@@ -186,9 +186,12 @@ int Qprintf(void* handle, const Char* format, ...)
     return static_cast<int>(text.size());
 }
 
+// As a real host does, the whole expansion is written back in place, up to
+// the host's own line limit: the size of the caller's buffer is not known
+// here, so it is the caller's to make large enough.
 int ExpandVariables(Char* buffer, int)
 {
-    StandinExpand(buffer, 1024);
+    StandinExpand(buffer, STANDIN_LINE_LIMIT + 1);
     return 0;
 }
 

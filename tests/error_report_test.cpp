@@ -49,6 +49,20 @@ TEST_F(ErrorPrefix, PercentInTheBatchNameIsPrintedLiterally)
     EXPECT_EQ(Prefix(), u"CellAttr plugin: C:\\100%s %d %u %%.bat [7]  ");
 }
 
+// The host expands the whole name, however long; the prefix's buffer holds
+// the longest line it expands.
+TEST_F(ErrorPrefix, ALongBatchNameIsPrintedWhole)
+{
+    std::u16string name = u"C:\\";
+    for (int i = 0; name.size() < 6000; ++i)
+        name += u"folder" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"\\";
+    name += u"colors.btm";
+    SetHostVariable(u"_batch", u"1");
+    SetHostVariable(u"_batchname", name.c_str());
+    SetHostVariable(u"_batchline", u"12");
+    EXPECT_EQ(Prefix(), u"CellAttr plugin: " + name + u" [12]  ");
+}
+
 // ---------------------------------------------------------------------------
 
 std::u16string ErrorText(uint32_t code)

@@ -76,6 +76,20 @@ TEST(InitializePlugin, BannerOnlyWhenNeitherTransientNorPipedNorSilenced)
     ResetHostVariables();
 }
 
+// The host writes the whole expansion into the banner test's buffer: a long
+// noloadmsg must fit it (the sanitized build sees any overrun) and silence
+// the banner all the same.
+TEST(InitializePlugin, ALongNoloadmsgFitsAndSilences)
+{
+    ResetHostVariables();
+    std::u16string value(5000, u'x');
+    SetHostVariable(u"noloadmsg", value.c_str());
+    StdoutCaptureBegin();
+    EXPECT_EQ(InitializePlugin(), 0);
+    EXPECT_EQ(StdoutCaptureEnd(), u"");
+    ResetHostVariables();
+}
+
 TEST(ShutdownPlugin, ReturnsZeroAnyNumberOfTimes)
 {
     EXPECT_EQ(ShutdownPlugin(), 0);
