@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64  # the Windows build
     wine64 bsdutils xvfb xauth                     # running it: Wine, script(1), X
     libbenchmark-dev clang libclang-rt-14-dev      # benchmarks and fuzzing
+    librsvg2-bin python3                           # the picture test: rsvg-convert
 )
 
 missing=()

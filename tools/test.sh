@@ -53,6 +53,8 @@ run_suite "windows without a console, under wine" \
 # End to end: the stand-in command processor runs batch files with the real
 # CellAttr.dll under Wine.
 [ -x tools/e2e.sh ] && run_suite "end to end, under wine" tools/e2e.sh
+# The console drawn as a picture by cmdproc's snap, rendered and checked.
+run_suite "picture of the console, under wine" tools/picture-test.sh
 
 # Each fuzz target for a short bounded time, so that CI exercises them.
 [ -x tools/fuzz.sh ] && run_suite "fuzzing" tools/fuzz.sh "${TEST_FUZZ_SECONDS:-10}"

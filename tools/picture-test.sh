@@ -1,0 +1,35 @@
+#!/bin/bash
+# The picture test: the stand-in command processor paints a known screen
+# (tests/picture/screen.btm) under Wine on a pseudo-terminal and draws it with
+# snap; tests/picture/check_picture.py then parses the SVG and checks the
+# pixels of chosen cells in its rendering (rsvg-convert).  Prints a summary in
+# GoogleTest's words, which tools/test.sh counts; arguments are ignored.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bin="$root/build/win/bin"
+
+unset DISPLAY WAYLAND_DISPLAY
+source "$root/tools/wine-env.sh"
+
+fail() {  # why
+    echo "picture-test: $1" >&2
+    echo "[  FAILED  ] 1 test, listed below:"
+    echo "[  FAILED  ] Picture.snapshot"
+    exit 1
+}
+
+[ -f "$bin/cmdproc.exe" ] || fail "$bin/cmdproc.exe is missing; build first (tools/build.sh)"
+wine_prepare_prefix
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cp "$root/tests/picture/screen.btm" "$work/"
+printf 'cd %q && exec %q %q screen.btm >out.txt 2>err.txt\n' "$work" "$WINE" "$bin/cmdproc.exe" \
+    > "$work/run.sh"
+script -qec "bash $work/run.sh" /dev/null >/dev/null 2>&1 </dev/null
+rc=$?
+if [ $rc -ne 0 ] || [ -s "$work/err.txt" ] || [ ! -f "$work/picture.svg" ]; then
+    cat "$work/err.txt" >&2
+    fail "cmdproc.exe ended with $rc and made no picture"
+fi
+python3 "$root/tests/picture/check_picture.py" "$work/picture.svg"
