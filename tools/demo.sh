@@ -3,7 +3,9 @@
 # real CellAttr.dll under Wine, and prints what it wrote.  On a terminal, Wine
 # draws the console screen on it, so the painted rows show in colour above
 # the output; otherwise the console lives on a pseudo-terminal of its own, as
-# in tools/wine-run.sh, and only the output is printed.
+# in tools/wine-run.sh, and only the output is printed.  The demo runs in
+# build/demo, where its last command leaves a picture of the console window,
+# screen.svg.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/tools/wine-env.sh"
@@ -18,22 +20,32 @@ wine_prepare_prefix "demo: preparing the Wine prefix $WINEPREFIX (once; takes a 
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+demo="$root/build/demo"
+mkdir -p "$demo"
+rm -f "$demo/screen.svg"
 # Standard output and error go to one file (so the error stays beside the
 # line that caused it), leaving the console screen to the painted rows.
 command=(cmdproc.exe /o "$(windows_path "$work/out")" /e "$(windows_path "$work/out")"
          "$(windows_path "$root/demo/demo.btm")")
 
 if [ -t 0 ] && [ -t 1 ]; then
-    (cd "$bin" && "$WINE" "${command[@]}")
+    (cd "$demo" && "$WINE" "$bin/${command[0]}" "${command[@]:1}")
     rc=$?
 else
-    printf 'cd %q && exec %q' "$bin" "$WINE" > "$work/run.sh"
-    printf ' %q' "${command[@]}" >> "$work/run.sh"
+    printf 'cd %q && exec %q %q' "$demo" "$WINE" "$bin/${command[0]}" > "$work/run.sh"
+    printf ' %q' "${command[@]:1}" >> "$work/run.sh"
     script -qec "bash $work/run.sh" /dev/null >/dev/null 2>&1 </dev/null
     rc=$?
 fi
 [ -f "$work/out" ] && cat "$work/out"
 if [ $rc -ne 0 ]; then
     echo "demo: cmdproc.exe ended with exit code $rc" >&2
+elif [ -f "$demo/screen.svg" ]; then
+    echo
+    echo "demo: the console window as a picture: build/demo/screen.svg"
+    echo "      (open it in a browser; hovering over a cell shows what @CELLATTR reads there)"
+else
+    echo "demo: no picture of the console window was made" >&2
+    rc=1
 fi
 exit $rc
