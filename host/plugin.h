@@ -4,9 +4,16 @@
 
 #include "../support/plugin_support.h"
 
+// Room after the nine fields for what a host's own layout of the record may
+// define beyond them, in bytes.
+inline constexpr size_t PLUGIN_INFO_RESERVED = 256;
+
 // The identification record, handed to the host by address.  Field order and
 // widths are the host's: six 64-bit pointers to UTF-16 text in the module's
-// constant data, then three 32-bit integers.
+// constant data, then three 32-bit integers, then a reserved tail.  A host
+// whose record defines more fields after the nine may write them there
+// without reaching the module's other data.  The tail is zero when the
+// module loads and the module never writes it.
 struct PluginInfo {
     const Char* dllName;
     const Char* author;
@@ -17,6 +24,7 @@ struct PluginInfo {
     int32_t versionMajor;
     int32_t versionMinor;
     int32_t versionBuild;
+    unsigned char reserved[PLUGIN_INFO_RESERVED];
 };
 
 extern "C" {

@@ -1,12 +1,17 @@
 // Tests of the entry points on the stand-in host: the identification
 // record, the load banner and the help lookup.
 #include "../host/plugin.h"
+#include "../query/cellattr.h"
+#include "../standin/sim_console.h"
 #include "../standin/standin_host.h"
 #include "capture.h"
+#include "cellattr_cases.h"
 #include "help_text.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -42,6 +47,44 @@ TEST(PluginInfo, LayoutIsSixPointersThenThreeIntegers)
     EXPECT_EQ(offsetof(PluginInfo, functions), 5 * sizeof(void*));
     EXPECT_EQ(offsetof(PluginInfo, versionMajor), 6 * sizeof(void*));
     EXPECT_EQ(offsetof(PluginInfo, versionBuild), 6 * sizeof(void*) + 8);
+}
+
+// A host whose layout of the record defines fields after the nine writes
+// them.  The whole tail must be the record's own (the sanitized build sees a
+// write past it), the module must never write it, and everything must go on
+// working.
+TEST(PluginInfo, AHostMayWriteTheWholeReservedTail)
+{
+    PluginInfo* info = GetPluginInfo();
+    auto* tail = reinterpret_cast<unsigned char*>(&info->versionBuild + 1);
+    auto tailHolds = [&](unsigned char value) {
+        return std::all_of(tail, tail + PLUGIN_INFO_RESERVED,
+                           [value](unsigned char b) { return b == value; });
+    };
+    EXPECT_TRUE(tailHolds(0)) << "the tail starts zeroed";
+    std::memset(tail, 0xA5, PLUGIN_INFO_RESERVED);
+
+    ResetHostVariables();
+    StdoutCaptureBegin();
+    EXPECT_EQ(InitializePlugin(), 0);
+    EXPECT_EQ(StdoutCaptureEnd(), u"CellAttr v0.91.0 loaded.\r\n");
+    standin::MessageBoxes() = {};
+    EXPECT_EQ(Help(u"@cellattr"), 1);
+    EXPECT_EQ(standin::MessageBoxes().text, kExpectedHelpText);
+    simconsole::Reset(120, 300);
+    simconsole::SetCell(0, 0, 0x07);
+    simconsole::SetCell(1, 0, 0x1F);
+    for (const FormatCase& c : kFormatCases)
+        ExpectCallResult([](const std::u16string& args) { return CallAsHost(f_cellattr, args); },
+                         c.args, c.result);
+    EXPECT_EQ(ShutdownPlugin(), 0);
+
+    EXPECT_EQ(GetPluginInfo(), info);
+    EXPECT_EQ(Text(info->dllName), u"CellAttr");
+    EXPECT_EQ(Text(info->functions), u"@cellattr");
+    EXPECT_EQ(info->versionMinor, 91);
+    EXPECT_TRUE(tailHolds(0xA5)) << "the module wrote into the tail";
+    std::memset(tail, 0, PLUGIN_INFO_RESERVED);
 }
 
 struct BannerCase {
