@@ -182,8 +182,9 @@ TEST(Plugin, VersionResource)
     EXPECT_EQ(VersionString(data, L"OriginalFilename"), u"CellAttr.dll");
     EXPECT_EQ(VersionString(data, L"ProductName"), u"CellAttr plugin");
     EXPECT_EQ(VersionString(data, L"ProductVersion"), u"0.91.0.2  (x64)");
-    EXPECT_NE(VersionString(data, L"CompanyName"), u"<missing>");
-    EXPECT_NE(VersionString(data, L"LegalCopyright"), u"<missing>");
+    // As LICENSE names the holder.
+    EXPECT_EQ(VersionString(data, L"CompanyName"), u"The CellAttr team");
+    EXPECT_EQ(VersionString(data, L"LegalCopyright"), u"Copyright (c) 2026 The CellAttr team");
 
     std::u16string build = VersionString(data, L"Build");
     std::string narrow(build.begin(), build.end());
