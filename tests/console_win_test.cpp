@@ -1,8 +1,11 @@
 // @CELLATTR on a real console screen buffer (Windows, run under Wine on a
-// pseudo-terminal): the plugin is loaded as the host loads it, the cells are
-// painted with the console API, and the results are what the console holds.
+// pseudo-terminal, or on the console the test kit is started from): the
+// plugin is loaded as the host loads it, the cells are painted with the
+// console API, and the results are what the console holds.  The suite works
+// in a screen buffer of its own, so the user's stays as it was.
 #include "capture.h"
 #include "cellattr_cases.h"
+#include "scratch_console.h"
 #include "win_plugin.h"
 
 #include <algorithm>
@@ -17,8 +20,14 @@ protected:
 
     static void SetUpTestSuite()
     {
-        out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (scratch_console::Begin())
+            out = scratch_console::Own();
+    }
+
+    static void TearDownTestSuite()
+    {
+        scratch_console::End();
+        out = INVALID_HANDLE_VALUE;
     }
 
     void SetUp() override

@@ -50,9 +50,11 @@ run_suite "windows plugin entry points, under wine and xvfb" \
 run_suite "windows without a console, under wine" \
     tools/wine-run.sh build/win/bin/cellattr_detached_tests.exe
 
-# End to end: the stand-in command processor runs batch files with the real
-# CellAttr.dll under Wine.
-[ -x tools/e2e.sh ] && run_suite "end to end, under wine" tools/e2e.sh
+# End to end: the stand-in command processor runs the batch files of e2e/
+# with the real CellAttr.dll under Wine (Wine sees / as drive Z:).
+e2e_folder="Z:${root//\//\\}\\e2e"
+run_suite "end to end, under wine" \
+    tools/wine-run.sh build/win/bin/cellattr_e2e_tests.exe "$e2e_folder"
 # The console drawn as a picture by cmdproc's snap, rendered and checked.
 run_suite "picture of the console, under wine" tools/picture-test.sh
 

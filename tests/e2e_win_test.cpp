@@ -1,0 +1,316 @@
+// End to end: the stand-in command processor (cmdproc.exe, beside this
+// program) runs each case of a cases folder with the real CellAttr.dll, on
+// this program's console, and its standard output, standard error and exit
+// code must equal the case's NAME.out, NAME.err and NAME.rc (absent: empty,
+// empty, 0).  A case is NAME.btm, run as a batch file from the cases
+// folder, NAME.in, fed to standard input from the file, or NAME.pipe, fed to
+// standard input through a pipe.
+//
+//   cellattr_e2e_tests CASES_FOLDER [GoogleTest flags]
+//
+// The expected texts are kept with plain line ends and in the words of a
+// fixed place, so that one set serves every machine.  Before the
+// byte-for-byte comparison each \n becomes \r\n, "C:\e2e\" becomes the cases
+// folder (so that the batch files' full names in messages match wherever the
+// folder lies), and "{system text N}" becomes the system's own one-line text
+// for error N (as the plugin prints it: without trailing blanks).
+//
+// The cases run in a screen buffer of this program's own, so that the
+// console they paint and clear is left as it was.  A case that asks for help
+// shows the plugin's help box where there is a desktop; it is dismissed as
+// soon as it appears, as a user would click it away.
+#include "scratch_console.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cwctype>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::wstring casesFolder;  // with a trailing backslash
+std::wstring programFolder;
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string* bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char chunk[65536];
+    DWORD got;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes->append(chunk, got);
+    CloseHandle(file);
+    return true;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+// The system's text for an error code, on one line without trailing blanks,
+// as the plugin's error reports print it.
+std::string SystemText(unsigned long code)
+{
+    wchar_t buffer[1024];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                 FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                             nullptr, code, 0, buffer, 1024, nullptr);
+    std::wstring text(buffer, n);
+    while (!text.empty() && iswspace(text.back()))
+        text.pop_back();
+    return Utf8(text);
+}
+
+// An expected file in the words of this machine (see the top of the file).
+std::string Expected(const std::wstring& path)
+{
+    std::string text;
+    if (!ReadFileBytes(path, &text))
+        return {};
+    ReplaceAll(text, "\n", "\r\n");
+    ReplaceAll(text, "C:\\e2e\\", Utf8(casesFolder));
+    for (size_t at = text.find("{system text "); at != std::string::npos;
+         at = text.find("{system text ", at)) {
+        size_t close = text.find('}', at);
+        std::string code = text.substr(at + 13, close - at - 13);
+        std::string systemText = SystemText(std::stoul(code));
+        text.replace(at, close + 1 - at, systemText);
+        at += systemText.size();
+    }
+    return text;
+}
+
+std::wstring TempFileName()
+{
+    wchar_t folder[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"e2e", 0, path);
+    return path;
+}
+
+HANDLE Inheritable(HANDLE handle)
+{
+    if (handle != INVALID_HANDLE_VALUE)
+        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    return handle;
+}
+
+HANDLE CreateForWriting(const std::wstring& path)
+{
+    return Inheritable(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+HANDLE OpenForReading(const std::wstring& path)
+{
+    return Inheritable(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+}
+
+struct Run {
+    DWORD exitCode = 0;
+    std::string out, err;
+    bool finished = false;
+};
+
+// Clicks OK on every help box that appears until *stop is set.
+void DismissHelpBoxes(const std::atomic<bool>* stop)
+{
+    while (!*stop) {
+        HWND box = FindWindowW(nullptr, L"CellAttr Plugin Help");
+        if (box != nullptr)
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        Sleep(50);
+    }
+}
+
+enum class Kind { Batch, InputFile, Pipe };
+
+// Runs cmdproc.exe on one case, with the console this program has.  A batch
+// case gets NUL as standard input (so _pipe is 0 however this program was
+// started) and files as standard output and error; an input case has
+// cmdproc send them to the files itself (/o, /e).
+Run RunCase(const std::wstring& name, Kind kind)
+{
+    Run run;
+    std::wstring outPath = TempFileName(), errPath = TempFileName();
+    std::wstring command = L"\"" + programFolder + L"cmdproc.exe\"";
+    HANDLE input = INVALID_HANDLE_VALUE, output = INVALID_HANDLE_VALUE,
+           error = INVALID_HANDLE_VALUE, pipeWrite = INVALID_HANDLE_VALUE;
+    std::string pipeText;
+    if (kind == Kind::Batch) {
+        command += L" \"" + name + L".btm\"";
+        input = OpenForReading(L"NUL");
+        output = CreateForWriting(outPath);
+        error = CreateForWriting(errPath);
+    } else {
+        command += L" /o \"" + outPath + L"\" /e \"" + errPath + L"\"";
+        output = OpenForReading(L"NUL");
+        error = OpenForReading(L"NUL");
+        if (kind == Kind::InputFile) {
+            input = OpenForReading(casesFolder + name + L".in");
+        } else {
+            SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+            if (!CreatePipe(&input, &pipeWrite, &inherit, 0))
+                input = INVALID_HANDLE_VALUE;
+            SetHandleInformation(pipeWrite, HANDLE_FLAG_INHERIT, 0);
+            ReadFileBytes(casesFolder + name + L".pipe", &pipeText);
+        }
+    }
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    PROCESS_INFORMATION process{};
+    std::vector<wchar_t> line(command.begin(), command.end());
+    line.push_back(L'\0');
+    bool started = input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE &&
+                   error != INVALID_HANDLE_VALUE &&
+                   CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  casesFolder.c_str(), &startup, &process);
+    for (HANDLE h : {input, output, error})
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    if (pipeWrite != INVALID_HANDLE_VALUE) {
+        DWORD written;
+        if (started)
+            WriteFile(pipeWrite, pipeText.data(), static_cast<DWORD>(pipeText.size()), &written,
+                      nullptr);
+        CloseHandle(pipeWrite);  // the end of cmdproc's input
+    }
+    if (started) {
+        std::atomic<bool> stop{false};
+        std::thread dismisser(DismissHelpBoxes, &stop);
+        DWORD waited = WaitForSingleObject(process.hProcess, 60000);
+        stop = true;
+        dismisser.join();
+        if (waited == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process.hProcess, &run.exitCode);
+            run.finished = true;
+        } else {
+            TerminateProcess(process.hProcess, 99);
+            WaitForSingleObject(process.hProcess, 5000);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    ReadFileBytes(outPath, &run.out);
+    ReadFileBytes(errPath, &run.err);
+    DeleteFileW(outPath.c_str());
+    DeleteFileW(errPath.c_str());
+    return run;
+}
+
+void CheckCase(const std::wstring& name)
+{
+    Kind kind = Exists(casesFolder + name + L".btm")  ? Kind::Batch
+                : Exists(casesFolder + name + L".in") ? Kind::InputFile
+                                                      : Kind::Pipe;
+    ASSERT_TRUE(kind != Kind::Pipe || Exists(casesFolder + name + L".pipe"))
+        << "neither NAME.btm, NAME.in nor NAME.pipe";
+    Run run = RunCase(name, kind);
+    ASSERT_TRUE(run.finished) << "cmdproc.exe did not start, or did not end within a minute";
+
+    // GoogleTest shows where the texts differ, with the line ends as \r\n.
+    EXPECT_EQ(run.out, Expected(casesFolder + name + L".out")) << "standard output";
+    EXPECT_EQ(run.err, Expected(casesFolder + name + L".err")) << "standard error";
+    std::string rc;
+    DWORD wantCode = ReadFileBytes(casesFolder + name + L".rc", &rc) ? std::stoul(rc) : 0;
+    EXPECT_EQ(run.exitCode, wantCode) << "exit code";
+}
+
+class CaseTest : public ::testing::Test {
+public:
+    explicit CaseTest(std::wstring name) : name_(std::move(name)) {}
+    void TestBody() override { CheckCase(name_); }
+
+private:
+    std::wstring name_;
+};
+
+// Every NAME.out of the folder is a case, in the order of their names.
+std::vector<std::wstring> Cases()
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((casesFolder + L"*.out").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::wstring file = found.cFileName;
+        names.push_back(file.substr(0, file.size() - 4));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: cellattr_e2e_tests CASES_FOLDER [GoogleTest flags]\n");
+        return 2;
+    }
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(argv[1], MAX_PATH, full, nullptr);
+    casesFolder = full;
+    if (casesFolder.back() != L'\\')
+        casesFolder += L'\\';
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    programFolder = FolderOf(self);
+
+    std::vector<std::wstring> cases = Cases();
+    if (cases.empty()) {
+        std::fprintf(stderr, "cellattr_e2e_tests: no cases (NAME.out) in %ls\n",
+                     casesFolder.c_str());
+        return 2;
+    }
+    for (const std::wstring& name : cases) {
+        ::testing::RegisterTest("EndToEnd", Utf8(name).c_str(), nullptr, nullptr, __FILE__,
+                                __LINE__, [name] { return new CaseTest(name); });
+    }
+    bool scratch = scratch_console::Begin();
+    int rc = RUN_ALL_TESTS();
+    if (scratch)
+        scratch_console::End();
+    return rc;
+}
