@@ -3,7 +3,8 @@
 #   make test   every test: native (plain and sanitized), Windows under Wine, end to end
 #   make bench  benchmarks (native, and the console's own cost under Wine)
 #   make fuzz   each fuzz target for FUZZ_SECONDS (default 60)
-.PHONY: demo test bench fuzz build setup clean
+#   make dist   the release in dist/: the plugin zip, the test kit, SHA256SUMS
+.PHONY: demo test bench fuzz dist build setup clean
 
 FUZZ_SECONDS ?= 60
 
@@ -19,6 +20,9 @@ fuzz: setup
 test: build
 	tools/test.sh
 
+dist: setup
+	tools/dist.sh
+
 build: setup
 	tools/build.sh
 
@@ -26,4 +30,4 @@ setup:
 	tools/setup.sh
 
 clean:
-	rm -rf build
+	rm -rf build dist

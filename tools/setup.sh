@@ -9,6 +9,7 @@ packages=(
     wine64 bsdutils xvfb xauth                     # running it: Wine, script(1), X
     libbenchmark-dev clang libclang-rt-14-dev      # benchmarks and fuzzing
     librsvg2-bin python3                           # the picture test: rsvg-convert
+    faketime                                       # make dist's reproducibility check
 )
 
 missing=()

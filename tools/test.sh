@@ -1,7 +1,8 @@
 #!/bin/bash
-# Every test: the native suites (plain and under ASan+UBSan), the Windows
-# suites under Wine, and the end-to-end runs.  Prints each suite's summary,
-# then one line of totals; exits non-zero on any failure.
+# Every test: the native suites (plain and under ASan+UBSan), the release
+# and the Windows test kit run under Wine, the picture test and the fuzzers.
+# Prints each suite's summary, then one line of totals; exits non-zero on any
+# failure.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -43,18 +44,35 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 run_suite "native" build/native/bin/cellattr_tests
 run_suite "native, sanitized" build/asan/bin/cellattr_tests
-run_suite "windows, under wine" tools/wine-run.sh build/win/bin/cellattr_tests.exe
-# The help box is a real window: this suite runs under an X server.
-run_suite "windows plugin entry points, under wine and xvfb" \
-    xvfb-run -a tools/wine-run.sh build/win/bin/cellattr_plugin_tests.exe
-run_suite "windows without a console, under wine" \
-    tools/wine-run.sh build/win/bin/cellattr_detached_tests.exe
 
-# End to end: the stand-in command processor runs the batch files of e2e/
-# with the real CellAttr.dll under Wine (Wine sees / as drive Z:).
-e2e_folder="Z:${root//\//\\}\\e2e"
-run_suite "end to end, under wine" \
-    tools/wine-run.sh build/win/bin/cellattr_e2e_tests.exe "$e2e_folder"
+# Runs a step that is not a GoogleTest program as one test: it passes when
+# it exits with 0; its output is shown when it fails.
+run_step() {  # name, command...
+    local name="$1"
+    shift
+    local log
+    log="$(mktemp)"
+    echo "== $name"
+    if "$@" >"$log" 2>&1; then
+        passed=$((passed + 1))
+        grep -E '^dist: ' "$log"
+    else
+        cat "$log"
+        failed=$((failed + 1))
+        failures+=("$name")
+    fi
+    rm -f "$log"
+}
+
+# The release: both zips and SHA256SUMS in dist/, and a clean clone built in
+# another folder with the clock moved must give the same bytes.
+run_step "release (make dist), reproduced byte for byte" tools/dist.sh
+# The Windows suites, as a user runs them: the test kit unpacked and its
+# run-tests.cmd run by Wine's cmd.exe on a console, under an X server for the
+# help box.  It holds the real-console cases, the entry points and the help
+# box, the process without a console and the end to end batch files.
+run_suite "windows test kit, through wine's cmd.exe" tools/kit-test.sh
+
 # The console drawn as a picture by cmdproc's snap, rendered and checked.
 run_suite "picture of the console, under wine" tools/picture-test.sh
 

@@ -1,0 +1,125 @@
+#!/bin/bash
+# The release, in dist/:
+#   CellAttr-<version>-win-x64.zip        the plugin: CellAttr.dll, LICENSE
+#                                          and README.txt, nothing else
+#   CellAttr-<version>-win-x64-tests.zip  the test kit: run-tests.cmd, the
+#                                          Windows test programs with the
+#                                          stand-in TakeCmd.dll in a folder of
+#                                          their own, and the end to end cases
+#   SHA256SUMS                             for both
+# The text files for Windows get CRLF line ends.  The build stamp is the
+# commit's time (SOURCE_DATE_EPOCH, when set, wins), and the zips take their
+# dates from it too, so one commit gives the same bytes anywhere.
+#
+# Then it checks that: a clean clone of the same commit, made in another
+# folder and built with the clock 400 days ahead (faketime), must give
+# byte-identical zips.  The check is skipped, with a notice, when the working
+# tree has uncommitted changes (a clone of the commit cannot match them), or
+# with --no-check.
+#   tools/dist.sh [--no-check]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+check=1
+[ "${1:-}" = "--no-check" ] && check=0
+
+user_epoch="${SOURCE_DATE_EPOCH:-}"
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}"
+version="$(sed -n 's/^FILEVERSION *\([0-9]*\),\([0-9]*\),\([0-9]*\),.*/\1.\2.\3/p' host/version.rc)"
+plugin_zip="CellAttr-$version-win-x64.zip"
+kit_zip="CellAttr-$version-win-x64-tests.zip"
+# What the kit runs, beside the stand-in host they need.
+kit_programs=(TakeCmd.dll CellAttr.dll cmdproc.exe cellattr_tests.exe cellattr_plugin_tests.exe
+              cellattr_detached_tests.exe cellattr_e2e_tests.exe)
+
+fail() {  # why
+    echo "dist: $1" >&2
+    exit 1
+}
+
+echo "== building build/win (the shipped DLL and the kit's programs)"
+mkdir -p build
+if [ ! -f build/win/build.ninja ]; then
+    cmake --preset win >build/win.configure.log 2>&1 || { cat build/win.configure.log; exit 1; }
+fi
+targets=()
+for program in "${kit_programs[@]}"; do
+    targets+=("${program%.*}")
+done
+cmake --build --preset win --target "${targets[@]}" -- -j2 >build/dist.build.log 2>&1 ||
+    { cat build/dist.build.log; fail "the Windows build failed"; }
+
+bin=build/win/bin
+stage=build/dist-stage
+rm -rf "$stage" dist
+mkdir -p "$stage" dist
+crlf() {  # from, to
+    sed 's/\r*$/\r/' "$1" > "$2"
+}
+crlf LICENSE "$stage/LICENSE"
+crlf release/README.txt "$stage/README.txt"
+crlf release/kit-README.txt "$stage/kit-README.txt"
+crlf release/run-tests.cmd "$stage/run-tests.cmd"
+
+# Nothing of this machine may be in what ships but its name: no path of the
+# source or build tree, in either of the DLL's encodings of text.
+for program in "${kit_programs[@]}"; do
+    # grep reads all its input here (no -q), so that pipefail sees no SIGPIPE.
+    if grep -F "$root" "$bin/$program" >/dev/null ||
+        strings -el "$bin/$program" | grep -F "$root" >/dev/null; then
+        fail "$bin/$program holds the path $root"
+    fi
+done
+# The version resource names the holder as LICENSE does.
+holder="$(grep -m1 '^Copyright' LICENSE)"
+strings -el "$bin/CellAttr.dll" | grep -xF "$holder" >/dev/null ||
+    fail "CellAttr.dll's LegalCopyright is not LICENSE's \"$holder\""
+
+echo "== writing dist/"
+python3 tools/make_zip.py "dist/$plugin_zip" "$SOURCE_DATE_EPOCH" \
+    "CellAttr.dll=$bin/CellAttr.dll" "LICENSE=$stage/LICENSE" "README.txt=$stage/README.txt"
+
+kit_entries=("run-tests.cmd=$stage/run-tests.cmd" "README.txt=$stage/kit-README.txt"
+             "LICENSE=$stage/LICENSE")
+for program in "${kit_programs[@]}"; do
+    kit_entries+=("stand-in-host/$program=$bin/$program")
+done
+while IFS= read -r case_file; do
+    kit_entries+=("e2e/$case_file=e2e/$case_file")
+done < <(cd e2e && LC_ALL=C ls)
+python3 tools/make_zip.py "dist/$kit_zip" "$SOURCE_DATE_EPOCH" "${kit_entries[@]}"
+(cd dist && sha256sum "$plugin_zip" "$kit_zip" > SHA256SUMS)
+
+names="$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' \
+    "dist/$plugin_zip")"
+[ "$names" = "CellAttr.dll LICENSE README.txt" ] || fail "the plugin zip holds $names"
+cat dist/SHA256SUMS
+
+[ $check -eq 1 ] || exit 0
+if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+    echo "dist: the working tree has uncommitted changes, which a clean clone of the"
+    echo "      commit cannot have: reproducibility not checked"
+    exit 0
+fi
+command -v faketime >/dev/null || fail "faketime is missing (tools/setup.sh installs it)"
+
+echo "== reproducing: a clean clone in another folder, the clock 400 days ahead"
+other="$(mktemp -d)"
+trap 'rm -rf "$other"' EXIT
+git clone -q --no-hardlinks "$root" "$other/CellAttr"
+(
+    cd "$other/CellAttr"
+    git checkout -q "$(git -C "$root" rev-parse HEAD)"
+    if [ -n "$user_epoch" ]; then
+        export SOURCE_DATE_EPOCH="$user_epoch"
+    else
+        unset SOURCE_DATE_EPOCH  # the clone takes its commit's time itself
+    fi
+    faketime -f '+400d' tools/dist.sh --no-check >"$other/dist.log" 2>&1
+) || { cat "$other/dist.log"; fail "the clean clone did not build"; }
+for file in "$plugin_zip" "$kit_zip" SHA256SUMS; do
+    cmp -s "dist/$file" "$other/CellAttr/dist/$file" ||
+        fail "$file differs when built in $other/CellAttr with the clock 400 days ahead"
+done
+echo "dist: reproduced byte for byte"
