@@ -7,7 +7,7 @@
 #include <cstring>
 #include <iterator>
 
-// Numbers are assembled as characters packed into 64-bit words, the first
+// Numbers are kept as characters packed into 64-bit words, the first
 // character in the low 16 bits, and stored with memcpy: that is how Char
 // text lies in memory on a little-endian machine, which both targets are.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed characters need little-endian");
@@ -68,12 +68,18 @@ static constexpr NameTable MakeNames(bool shortForm)
 
 static constexpr NameTable kNames[2] = {MakeNames(false), MakeNames(true)};  // long, short
 
-static constexpr size_t LongestName(bool shortForm)
+template <size_t Count>
+static constexpr size_t Longest(const uint8_t (&lengths)[Count])
 {
     size_t longest = 0;
-    for (uint8_t n : kNames[shortForm].length)
+    for (uint8_t n : lengths)
         longest = n > longest ? n : longest;
     return longest;
+}
+
+static constexpr size_t LongestName(bool shortForm)
+{
+    return Longest(kNames[shortForm].length);
 }
 static_assert(LongestName(false) < NAME_SLOT_LEN, "a name and its terminator fit a slot");
 
@@ -154,65 +160,97 @@ static inline size_t PutFromTable(Char* out, unsigned value)
     return Table.length[index];
 }
 
-// pair[i]: the two digits of i in base 10 ("00" to "99") or 16 ("00" to
-// "FF"), packed as described at the top.
-struct PairTable {
-    uint32_t pair[256];
+// A number is written as a lead and a tail, each up to four characters
+// packed into a word and stored whole: "%u " as the hundreds without leading
+// zeros, then the last two digits (with a leading zero only after a lead) and
+// the separator; "%02X " as the high byte without leading zeros, then the low
+// byte's two digits and the separator.  Each part's length comes with it, so
+// nothing is counted or shifted.
+template <size_t Count>
+struct PackedTable {
+    uint64_t text[Count];  // packed as described at the top, zeros after
+    uint8_t length[Count];
 };
 
-static constexpr PairTable MakeDigitPairs(unsigned base)
+template <size_t Count>
+static constexpr void Append(PackedTable<Count>& table, unsigned i, Char c)
 {
-    constexpr Char digits[] = u"0123456789ABCDEF";
-    PairTable t{};
-    for (unsigned i = 0; i < base * base; ++i)
-        t.pair[i] = digits[i / base] | static_cast<uint32_t>(digits[i % base]) << 16;
-    return t;
+    table.text[i] |= uint64_t{c} << (16 * table.length[i]++);
 }
 
-static constexpr PairTable kDecimalPairs = MakeDigitPairs(10);
-static constexpr PairTable kHexPairs = MakeDigitPairs(16);
-
-// Four packed characters whose last `digits` (1 to 4) are the ones to keep,
-// stored at out: the leading ones are shifted out, zeros come in behind.
-static inline void PutLastDigits(Char* out, uint64_t four, size_t digits)
+// value's digits in base (10 or 16, upper case), at least minDigits of them:
+// none at all for 0 with minDigits 0.
+template <size_t Count>
+static constexpr void AppendDigits(PackedTable<Count>& table, unsigned i, unsigned value,
+                                   unsigned base, size_t minDigits)
 {
-    four >>= 16 * (4 - digits);
-    std::memcpy(out, &four, sizeof four);
+    constexpr Char digitChars[] = u"0123456789ABCDEF";
+    Char digits[4] = {};
+    size_t n = 0;
+    for (; value != 0 || n < minDigits; value /= base)
+        digits[n++] = digitChars[value % base];
+    while (n > 0)
+        Append(table, i, digits[--n]);
 }
 
-// "%u " of a 16-bit value: the fifth digit from the right, then two pairs.
-// The pairs are taken as digit values (0 to 9) first, so that leading zero
-// digits are zero bits and one bit scan counts them.
-static constexpr size_t DECIMAL_REACH = 6;
+// Leads: index = value / 100 (decimal, up to 655) or value >> 8 (hex).
+template <size_t Count>
+static constexpr PackedTable<Count> MakeLeads(unsigned base)
+{
+    PackedTable<Count> leads{};
+    for (unsigned i = 0; i < Count; ++i)
+        AppendDigits(leads, i, i, base, 0);
+    return leads;
+}
+
+// Tails: index = the last two digits' value, with minDigits digits; plus
+// base * base after a lead, with two (decimal only: hex tails always have
+// two).
+template <size_t Count>
+static constexpr PackedTable<Count> MakeTails(unsigned base, size_t minDigits)
+{
+    PackedTable<Count> tails{};
+    for (unsigned i = 0; i < Count; ++i) {
+        bool afterLead = i >= base * base;
+        AppendDigits(tails, i, i % (base * base), base, afterLead ? 2 : minDigits);
+        Append(tails, i, NUMBER_SEPARATOR);
+    }
+    return tails;
+}
+
+static constexpr auto kDecimalLeads = MakeLeads<0xFFFF / 100 + 1>(10);
+static constexpr auto kDecimalTails = MakeTails<2 * 100>(10, 1);
+static constexpr auto kHexLeads = MakeLeads<256>(16);
+static constexpr auto kHexTails = MakeTails<256>(16, 2);
+
+template <size_t Leads, size_t Tails>
+static inline size_t PutNumber(Char* out, const PackedTable<Leads>& leads, unsigned lead,
+                               const PackedTable<Tails>& tails, unsigned tail)
+{
+    std::memcpy(out, &leads.text[lead], sizeof(uint64_t));
+    size_t n = leads.length[lead];
+    std::memcpy(out + n, &tails.text[tail], sizeof(uint64_t));
+    return n + tails.length[tail];
+}
+
+// The longest lead, then a tail's whole word.
+static constexpr size_t NUMBER_REACH = 3 + 4;
+static_assert(Longest(kDecimalLeads.length) <= 3 && Longest(kHexLeads.length) <= 3,
+              "leads are at most three characters");
+
 static inline size_t PutDecimal(Char* out, unsigned value)
 {
-    constexpr uint64_t zeros = kDecimalPairs.pair[0] | uint64_t{kDecimalPairs.pair[0]} << 32;
-    unsigned low = value % 10000;
-    uint64_t four = (kDecimalPairs.pair[low / 100] |
-                     static_cast<uint64_t>(kDecimalPairs.pair[low % 100]) << 32) - zeros;
-    size_t fifth = value > 9999;  // 1 when a fifth digit leads
-    // Leading zeros of the four, at most three (0 keeps its one digit).
-    size_t skipped = fifth ? 0 : static_cast<size_t>(__builtin_ctzll(four | 1ull << 48)) / 16;
-    out[0] = static_cast<Char>(u'0' + value / 10000);
-    PutLastDigits(out + fifth, four + zeros, 4 - skipped);
-    size_t n = fifth + 4 - skipped;
-    out[n] = NUMBER_SEPARATOR;
-    return n + NUMBER_SEP_LEN;
+    unsigned hundreds = value / 100;
+    unsigned tail = value % 100 + (hundreds != 0 ? 100 : 0);
+    return PutNumber(out, kDecimalLeads, hundreds, kDecimalTails, tail);
 }
 
-// "%02X " of a 16-bit value: the high byte's pair, then the low byte's.
-static constexpr size_t HEX_REACH = 5;
 static inline size_t PutHex(Char* out, unsigned value)
 {
-    uint64_t four = kHexPairs.pair[value >> 8] |
-                    static_cast<uint64_t>(kHexPairs.pair[value & 0xFF]) << 32;
-    size_t n = 2 + (value > 0xFF) + (value > 0xFFF);
-    PutLastDigits(out, four, n);
-    out[n] = NUMBER_SEPARATOR;
-    return n + NUMBER_SEP_LEN;
+    return PutNumber(out, kHexLeads, value >> 8, kHexTails, value & 0xFF);
 }
 
-static constexpr size_t HEX_0X_REACH = 2 + HEX_REACH;
+static constexpr size_t HEX_0X_REACH = 2 + NUMBER_REACH;
 static inline size_t Put0xHex(Char* out, unsigned value)
 {
     out[0] = u'0';
@@ -273,7 +311,7 @@ void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t f
     unsigned keep = (flags & 128) ? 0x00FFu : (flags & 256) ? 0xFF00u : 0xFFFFu;
     switch (flags & 7) {
     case 1:
-        FormatRun<PutHex, HEX_REACH>(result, cells, count, keep, NUMBER_SEP_LEN);
+        FormatRun<PutHex, NUMBER_REACH>(result, cells, count, keep, NUMBER_SEP_LEN);
         break;
     case 2:
         FormatRun<Put0xHex, HEX_0X_REACH>(result, cells, count, keep, NUMBER_SEP_LEN);
@@ -291,7 +329,7 @@ void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t f
         FormatNames<kShortNameEntries>(result, cells, count, keep);
         break;
     default:  // 0 and 7
-        FormatRun<PutDecimal, DECIMAL_REACH>(result, cells, count, keep, NUMBER_SEP_LEN);
+        FormatRun<PutDecimal, NUMBER_REACH>(result, cells, count, keep, NUMBER_SEP_LEN);
         break;
     }
 }
