@@ -4,6 +4,7 @@
 // from digit-pair tables.  Nothing is allocated.
 #include "cellattr.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -275,6 +276,10 @@ static void FormatRun(Char* result, const uint16_t* cells, uint32_t count, unsig
     // While len + Reach < capacity, every entry fits whole with its
     // separator (none is longer than its writer's reach), and all that the
     // writer touches lies inside the capacity: write straight into result.
+    // The first `sure` entries are certain to find it so, as len <= i * Reach.
+    const uint32_t sure = std::min<uint32_t>(count, (HOST_RESULT_CAPACITY - 1) / Reach);
+    for (; i < sure; ++i)
+        len += Put(result + len, cells[i] & keep);
     for (; i < count && len + Reach < HOST_RESULT_CAPACITY; ++i)
         len += Put(result + len, cells[i] & keep);
     // Near the end, each entry is made aside and placed as far as it fits.

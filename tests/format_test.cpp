@@ -1,6 +1,7 @@
 // FormatCells against the reference formatter: every 16-bit attribute under
 // every format code and mask, in runs that end at the result capacity; and
-// runs whose last entries meet the capacity at every position they can reach.
+// runs whose last entries meet the capacity at every position they can reach,
+// or that reach it in the fewest cells.
 #include "reference_format.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,7 @@ std::map<size_t, uint16_t> EntryLengths(uint32_t code)
 // length it can make from twice the longest entry before the capacity up to
 // the capacity, then the longest entry twice.  As the lead grows, the two go
 // in (the second without its separator), then only the first, then neither.
+// And runs of the longest entry alone.
 TEST(FormatCells, EqualsTheReferenceAtTheCapacity)
 {
     for (uint32_t code = 0; code < 8; ++code) {
@@ -113,6 +115,12 @@ TEST(FormatCells, EqualsTheReferenceAtTheCapacity)
                 break;
             }
         EXPECT_EQ(lastEntriesIn, (std::set<uint32_t>{0, 1, 2})) << "code " << code;
+
+        // The longest entry alone reaches the capacity in the fewest cells.
+        std::vector<uint16_t> longestOnly(HOST_RESULT_CAPACITY / longLen + 2, longest);
+        uint32_t placed = 0;
+        ASSERT_TRUE(Agree(longestOnly.data(), static_cast<uint32_t>(longestOnly.size()), code,
+                          &placed));
     }
 }
 
