@@ -1,17 +1,21 @@
 // cellattr_bench.cpp - native benchmarks: the argument tokenizer, the cell
-// formatter for every format code, and the whole @CELLATTR on the simulated
-// console.  tools/bench.sh runs this and reads the 1024-cell / 64-cell
-// ratio per format from its output, so the benchmark names are part of that
-// script's contract: BM_FormatRatio/format:N with its counters ratio, ns64
-// and ns1024.
+// formatter for every format code (alone, against the reference formatter of
+// the tests and against copying its result), and the whole @CELLATTR on the
+// simulated console.  tools/bench.sh runs this and reads figures per format
+// from its output, so these names are part of that script's contract:
+// BM_FormatRatio/format:N with its counters ratio, ns64 and ns1024, and
+// BM_FormatVsReference/format:N with ns, ref_ns, copy_ns, speedup and
+// copy_ratio.
 #include "../query/cellattr.h"
 #include "../standin/sim_console.h"
 #include "../standin/standin_host.h"
+#include "../tests/reference_format.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -119,6 +123,25 @@ BENCHMARK(BM_FormatCells)
     ->ArgsProduct({{0, 1, 2, 3, 4, 5, 6, 7}, {64, 1024}})
     ->ArgNames({"format", "cells"});
 
+// Seconds per call of work, over `times` calls back to back.
+template <typename Work>
+double SecondsPerCall(Work work, int times)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start = Clock::now();
+    for (int k = 0; k < times; ++k) {
+        work();
+        benchmark::ClobberMemory();
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count() / times;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
 // The 1024-cell / 64-cell time ratio, measured in pairs: each iteration
 // times sixteen 64-cell runs and one 1024-cell run back to back (in turn
 // first).  Counters: the median of the pairs' ratios, and the median times
@@ -127,51 +150,86 @@ BENCHMARK(BM_FormatCells)
 // microseconds apart, see the same machine.
 void BM_FormatRatio(benchmark::State& state)
 {
-    using Clock = std::chrono::steady_clock;
     const auto code = static_cast<uint32_t>(state.range(0));
     const std::vector<uint16_t> cells = MakeCells(1024);
     std::vector<Char> result(HOST_RESULT_CAPACITY);
     std::vector<double> ratios, shortTimes, longTimes;
 
-    auto timeShort = [&] {
-        Clock::time_point start = Clock::now();
-        for (int k = 0; k < 16; ++k) {
-            FormatCells(result.data(), cells.data(), 64, code);
-            benchmark::ClobberMemory();
-        }
-        return std::chrono::duration<double>(Clock::now() - start).count();
-    };
-    auto timeLong = [&] {
-        Clock::time_point start = Clock::now();
-        FormatCells(result.data(), cells.data(), 1024, code);
-        benchmark::ClobberMemory();
-        return std::chrono::duration<double>(Clock::now() - start).count();
-    };
-
+    auto formatShort = [&] { FormatCells(result.data(), cells.data(), 64, code); };
+    auto formatLong = [&] { FormatCells(result.data(), cells.data(), 1024, code); };
     bool shortFirst = true;
     for (auto _ : state) {
         double shortTime, longTime;
         if (shortFirst) {
-            shortTime = timeShort();
-            longTime = timeLong();
+            shortTime = SecondsPerCall(formatShort, 16);
+            longTime = SecondsPerCall(formatLong, 1);
         } else {
-            longTime = timeLong();
-            shortTime = timeShort();
+            longTime = SecondsPerCall(formatLong, 1);
+            shortTime = SecondsPerCall(formatShort, 16);
         }
         shortFirst = !shortFirst;
-        ratios.push_back(16.0 * longTime / shortTime);
-        shortTimes.push_back(shortTime / 16 * 1e9);
+        ratios.push_back(longTime / shortTime);
+        shortTimes.push_back(shortTime * 1e9);
         longTimes.push_back(longTime * 1e9);
     }
-    auto median = [](std::vector<double>& v) {
-        std::sort(v.begin(), v.end());
-        return v.empty() ? 0.0 : v[v.size() / 2];
-    };
-    state.counters["ratio"] = median(ratios);
-    state.counters["ns64"] = median(shortTimes);
-    state.counters["ns1024"] = median(longTimes);
+    state.counters["ratio"] = Median(ratios);
+    state.counters["ns64"] = Median(shortTimes);
+    state.counters["ns1024"] = Median(longTimes);
 }
 BENCHMARK(BM_FormatRatio)->DenseRange(0, 7)->ArgName("format");
+
+// The formatter against the reference formatter (tests/reference_format.h)
+// and against a memcpy of the result it makes, on the same 1024 cells.  Each
+// iteration times the three, four calls each, back to back and in turn
+// first, so that they share the machine's state.  Counters, the medians over
+// the iterations: nanoseconds per cell of each (ns, ref_ns, copy_ns), and
+// per iteration the reference's time over the formatter's (speedup) and the
+// formatter's over the copy's (copy_ratio).
+void BM_FormatVsReference(benchmark::State& state)
+{
+    const auto code = static_cast<uint32_t>(state.range(0));
+    const std::vector<uint16_t> cells = MakeCells(MAX_CELLS);
+    std::vector<Char> result(HOST_RESULT_CAPACITY), expected(HOST_RESULT_CAPACITY),
+        copy(HOST_RESULT_CAPACITY);
+
+    // Both must make the same whole result, or the comparison means nothing.
+    FormatCells(result.data(), cells.data(), MAX_CELLS, code);
+    if (ReferenceFormatCells(expected.data(), cells.data(), MAX_CELLS, code) != MAX_CELLS ||
+        std::u16string(result.data()) != expected.data()) {
+        state.SkipWithError("the formatters differ, or not every cell fits");
+        return;
+    }
+    const size_t bytes = (TextLength(result.data()) + 1) * sizeof(Char);
+    benchmark::DoNotOptimize(copy.data());
+
+    auto format = [&] { FormatCells(result.data(), cells.data(), MAX_CELLS, code); };
+    auto reference = [&] {
+        ReferenceFormatCells(expected.data(), cells.data(), MAX_CELLS, code);
+    };
+    auto copyResult = [&] { std::memcpy(copy.data(), result.data(), bytes); };
+    std::vector<double> ns[3], speedups, copyRatios;
+    unsigned first = 0;
+    for (auto _ : state) {
+        double t[3];
+        for (unsigned k = 0; k < 3; ++k) {
+            unsigned which = (first + k) % 3;
+            t[which] = which == 0   ? SecondsPerCall(format, 4)
+                       : which == 1 ? SecondsPerCall(reference, 4)
+                                    : SecondsPerCall(copyResult, 4);
+        }
+        first = (first + 1) % 3;
+        for (unsigned k = 0; k < 3; ++k)
+            ns[k].push_back(t[k] * 1e9 / MAX_CELLS);
+        speedups.push_back(t[1] / t[0]);
+        copyRatios.push_back(t[0] / t[2]);
+    }
+    state.counters["ns"] = Median(ns[0]);
+    state.counters["ref_ns"] = Median(ns[1]);
+    state.counters["copy_ns"] = Median(ns[2]);
+    state.counters["speedup"] = Median(speedups);
+    state.counters["copy_ratio"] = Median(copyRatios);
+}
+BENCHMARK(BM_FormatVsReference)->DenseRange(0, 7)->ArgName("format");
 
 // ---------------------------------------------------------------------------
 // The whole function on the simulated console.

@@ -1,38 +1,12 @@
 // cellattr.cpp - @CELLATTR[row,col,len,flags]: validates the arguments,
 // reads a run of attribute cells from the console screen buffer and returns
-// them as decimal, hexadecimal or colour names in the host's buffer.
+// them as decimal, hexadecimal or colour names in the host's buffer (the
+// formatting is in format.cpp).
 #include "cellattr.h"
 
 #include "console.h"
 #include "../host/host_services.h"
 #include "../support/platform.h"
-
-// The eight base colours, indexed by the low three bits of a colour nibble
-// (bit 0 blue, bit 1 green, bit 2 red).  Each fits in 8 characters.
-static constexpr const Char* ColorNames[8] = {
-    u"Black", u"Blue", u"Green", u"Cyan", u"Red", u"Magenta", u"Yellow", u"White",
-};
-
-// Four rotating result slots for ColorName.  The counter is advanced before
-// each write, so a name stays valid for four further calls; one entry never
-// needs more than two.  The longest name, "Bright Magenta", needs 15.
-static constexpr size_t NAME_SLOT_LEN = 16;
-static Char nameSlots[4][NAME_SLOT_LEN];
-static unsigned slotCounter = 0;
-
-const Char* ColorName(unsigned nibble, bool shortForm)
-{
-    slotCounter = (slotCounter + 1) % 4;
-    Char* slot = nameSlots[slotCounter];
-    slot[0] = 0;
-    bool bright = (nibble & 8) != 0;
-    if (bright)
-        TextCopy(slot, NAME_SLOT_LEN, shortForm ? u"Bri " : u"Bright ");
-    TextAppend(slot, NAME_SLOT_LEN, ColorNames[nibble & 7]);
-    if (shortForm)
-        slot[bright ? 7 : 3] = 0;
-    return slot;
-}
 
 int32_t ParseUnsigned(const Char* text, uint32_t* out)
 {
@@ -129,129 +103,6 @@ static bool ParsePosition(int i, int64_t* value, bool* relative)
         *value = absolute;
     }
     return true;
-}
-
-// ---------------------------------------------------------------------------
-// Formatting.
-
-static constexpr size_t ENTRY_LEN = 40;  // longest entry: 34 characters
-
-static size_t PutDecimal(Char* out, unsigned value)
-{
-    Char digits[10];
-    size_t n = 0;
-    do {
-        digits[n++] = static_cast<Char>(u'0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (size_t i = 0; i < n; ++i)
-        out[i] = digits[n - 1 - i];
-    return n;
-}
-
-// Upper-case hexadecimal, at least two digits, as "%02X".
-static size_t PutHex(Char* out, unsigned value)
-{
-    static constexpr Char kHex[] = u"0123456789ABCDEF";
-    size_t n = value > 0xFFF ? 4 : value > 0xFF ? 3 : 2;
-    for (size_t i = 0; i < n; ++i)
-        out[i] = kHex[(value >> (4 * (n - 1 - i))) & 0xF];
-    return n;
-}
-
-static size_t PutText(Char* out, const Char* text)
-{
-    size_t n = 0;
-    while (text[n] != 0) {
-        out[n] = text[n];
-        ++n;
-    }
-    return n;
-}
-
-// The separator that ends every entry of a format: ", " after names, a
-// blank after numbers.
-static size_t SeparatorLength(unsigned code)
-{
-    return (code >= 3 && code <= 6) ? 2 : 1;
-}
-
-// One entry of format code (0..7) for a masked attribute, separator included.
-static size_t MakeEntry(Char* entry, unsigned value, unsigned code)
-{
-    size_t n = 0;
-    switch (code) {
-    case 1:
-        n = PutHex(entry, value);
-        break;
-    case 2:
-        n = PutText(entry, u"0x");
-        n += PutHex(entry + n, value);
-        break;
-    case 3:
-    case 4: {
-        bool shortForm = code == 4;
-        const Char* background = ColorName((value >> 4) & 0xF, shortForm);
-        const Char* foreground = ColorName(value & 0xF, shortForm);
-        n = PutText(entry, foreground);
-        n += PutText(entry + n, u" on ");
-        n += PutText(entry + n, background);
-        break;
-    }
-    case 5:
-    case 6:
-        n = PutText(entry, ColorName(value & 0xF, code == 6));
-        break;
-    default:  // 0 and 7
-        n = PutDecimal(entry, value);
-        break;
-    }
-    n += PutText(entry + n, SeparatorLength(code) == 2 ? u", " : u" ");
-    return n;
-}
-
-static unsigned MaskAttribute(uint16_t cell, uint32_t flags)
-{
-    if (flags & 128)
-        return cell & 0x00FFu;
-    if (flags & 256)
-        return cell & 0xFF00u;
-    return cell;
-}
-
-// Writes the cells into result (HOST_RESULT_CAPACITY characters), separated,
-// without the last separator.  The running length is kept, so this is linear
-// in the number of cells; a result that would not fit ends at the last whole
-// entry that does.
-void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t flags)
-{
-    unsigned code = flags & 7;
-    size_t sep = SeparatorLength(code);
-    size_t len = 0;
-    size_t trailing = 0;  // separator characters at the end of result
-    result[0] = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        Char entry[ENTRY_LEN];
-        size_t n = MakeEntry(entry, MaskAttribute(cells[i], flags), code);
-        if (len + n >= HOST_RESULT_CAPACITY) {
-            // No room for this entry with its separator: it may still fit as
-            // the last entry, which has none.
-            if (len + n - sep < HOST_RESULT_CAPACITY) {
-                for (size_t k = 0; k < n - sep; ++k)
-                    result[len + k] = entry[k];
-                len += n - sep;
-                trailing = 0;
-            }
-            break;
-        }
-        for (size_t k = 0; k < n; ++k)
-            result[len + k] = entry[k];
-        len += n;
-        trailing = sep;
-    }
-    if (len > trailing)
-        len -= trailing;
-    result[len] = 0;
 }
 
 // ---------------------------------------------------------------------------

@@ -15,7 +15,9 @@ inline constexpr size_t HOST_RESULT_CAPACITY = 32768;
 extern "C" int32_t PLUGIN_API f_cellattr(Char* text);
 
 // Writes count cells, masked and formatted as flags ask, into result (which
-// holds HOST_RESULT_CAPACITY characters), without the last separator.
+// holds HOST_RESULT_CAPACITY characters), without the last separator.  A
+// result that would not fit ends at the last whole entry that does.  What
+// lies after the terminator, within the capacity, may be overwritten.
 void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t flags);
 
 // Parses a whole argument as an unsigned decimal or 0x-prefixed hexadecimal
