@@ -8,6 +8,8 @@
 // it the way @CELLATTR does.
 #include "cmdproc.h"
 
+#include "../query/color_names.h"
+
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -33,10 +35,6 @@ constexpr COLORREF kStandardPalette[16] = {
     0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
 };
 
-// The colour names @CELLATTR gives, by the low three bits of a nibble; bit 3
-// adds "Bright ".
-constexpr const char* kColourNames[8] = {"Black", "Blue",    "Green",  "Cyan",
-                                         "Red",   "Magenta", "Yellow", "White"};
 
 struct Screen {
     SHORT top = 0, left = 0;      // the window's top-left cell in the buffer
@@ -65,9 +63,18 @@ std::string Colour(COLORREF c)
     return "#" + Hex(GetRValue(c), 2) + Hex(GetGValue(c), 2) + Hex(GetBValue(c), 2);
 }
 
+std::string Ascii(const char16_t* text)
+{
+    std::string out;
+    for (; *text != 0; ++text)
+        out += static_cast<char>(*text);
+    return out;
+}
+
+// The long name @CELLATTR gives a colour nibble.
 std::string ColourName(unsigned nibble)
 {
-    return std::string(nibble & 8 ? "Bright " : "") + kColourNames[nibble & 7];
+    return (nibble & 8 ? Ascii(kBrightPrefix[0]) : std::string()) + Ascii(kBaseNames[nibble & 7]);
 }
 
 // One UTF-16 unit as UTF-8 text that XML accepts: the five reserved

@@ -3,6 +3,7 @@
 // names and "<fg> on <bg>" pairs from tables built at compile time, numbers
 // from digit-pair tables.  Nothing is allocated.
 #include "cellattr.h"
+#include "color_names.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,16 +15,7 @@
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed characters need little-endian");
 
 // ---------------------------------------------------------------------------
-// Colour names: the one place they are stated.  The eight base colours are
-// indexed by the low three bits of a colour nibble (bit 0 blue, bit 1 green,
-// bit 2 red); bit 3 puts the bright prefix in front.  A short name keeps the
-// first SHORT_NAME_LEN letters of the base colour.
-
-static constexpr const Char* kBaseNames[8] = {
-    u"Black", u"Blue", u"Green", u"Cyan", u"Red", u"Magenta", u"Yellow", u"White",
-};
-static constexpr const Char* kBrightPrefix[2] = {u"Bright ", u"Bri "};  // long, short
-static constexpr size_t SHORT_NAME_LEN = 3;
+// Colour names, built from color_names.h.
 
 // What follows each entry (cut after the last one), and what joins a pair.
 static constexpr Char kNameSeparator[] = u", ";
