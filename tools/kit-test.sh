@@ -3,8 +3,9 @@
 # unpacked into a folder whose name has blanks, and run-tests.cmd started by
 # Wine's own cmd.exe on a pseudo-terminal (so there is a real console), under
 # an X server for the help box.  Its closing line must read "N passed, 0
-# failed" and its exit code be 0.  Prints what the kit said, then a summary
-# in GoogleTest's words, which tools/test.sh counts; arguments are ignored.
+# failed" and its exit code be 0.  Prints what the kit said, indented, then
+# a summary in GoogleTest's words, which tools/test.sh counts; arguments are
+# ignored.
 # Run tools/dist.sh first.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -37,7 +38,8 @@ windows_folder="$(windows_path "$folder")"
 } > "$work/run.sh"
 script -qec "bash $(printf %q "$work/run.sh")" /dev/null >/dev/null 2>&1 </dev/null
 rc=$?
-cat "$work/out" "$work/err"
+# Indented, so that only the summary below is counted as this suite's.
+cat "$work/out" "$work/err" | sed 's/^/  /'
 
 last="$(tr -d '\r' < "$work/out" | tail -1)"
 if [[ ! "$last" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
