@@ -25,7 +25,13 @@ check=1
 [ "${1:-}" = "--no-check" ] && check=0
 
 user_epoch="${SOURCE_DATE_EPOCH:-}"
-export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}"
+in_git=1
+commit_time="$(git log -1 --format=%ct 2>/dev/null)" || in_git=0
+if [ -z "$user_epoch" ] && [ $in_git -eq 0 ]; then
+    echo "dist: not a git checkout: the release is dated now and cannot be reproduced"
+    commit_time="$(date +%s)"
+fi
+export SOURCE_DATE_EPOCH="${user_epoch:-$commit_time}"
 version="$(sed -n 's/^FILEVERSION *\([0-9]*\),\([0-9]*\),\([0-9]*\),.*/\1.\2.\3/p' host/version.rc)"
 plugin_zip="CellAttr-$version-win-x64.zip"
 kit_zip="CellAttr-$version-win-x64-tests.zip"
@@ -96,7 +102,7 @@ names="$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.arg
 [ "$names" = "CellAttr.dll LICENSE README.txt" ] || fail "the plugin zip holds $names"
 cat dist/SHA256SUMS
 
-[ $check -eq 1 ] || exit 0
+[ $check -eq 1 ] && [ $in_git -eq 1 ] || exit 0
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
     echo "dist: the working tree has uncommitted changes, which a clean clone of the"
     echo "      commit cannot have: reproducibility not checked"
