@@ -21,6 +21,11 @@ void Error(const std::u16string& text)
     Qprintf(GetStdHandle(STD_ERROR_HANDLE), u"cmdproc: %s\r\n", text.c_str());
 }
 
+void SystemError(const std::u16string& what, DWORD code)
+{
+    Error(what + u" (error " + Number(code) + u")");
+}
+
 std::u16string Number(long long value)
 {
     std::string digits = std::to_string(value);

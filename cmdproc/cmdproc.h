@@ -91,6 +91,9 @@ void Out(const std::u16string& text);
 // Our own complaints, one line each on standard error, told apart from the
 // plugin's by their "cmdproc: " start.
 void Error(const std::u16string& text);
+// A complaint about a system call that failed: what failed, then the error
+// code, as "Cannot open X (error 2)".
+void SystemError(const std::u16string& what, DWORD code = GetLastError());
 
 std::u16string Number(long long value);
 const wchar_t* W(const std::u16string& s);

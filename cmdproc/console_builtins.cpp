@@ -13,7 +13,7 @@ bool ParseCell(HANDLE console, const std::u16string& rowWord, const std::u16stri
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(console, &info)) {
-        Error(u"Cannot read the screen buffer's layout (error " + Number(GetLastError()) + u")");
+        SystemError(u"Cannot read the screen buffer's layout");
         return false;
     }
     long long row, column;
@@ -56,7 +56,7 @@ HANDLE OpenConsole()
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                  nullptr);
     if (console == INVALID_HANDLE_VALUE)
-        Error(u"No console (error " + Number(GetLastError()) + u")");
+        SystemError(u"No console");
     return console;
 }
 
@@ -92,7 +92,7 @@ void Paint(const std::u16string& args)
     DWORD written;
     if (!WriteConsoleOutputAttribute(console, cells.data(), static_cast<DWORD>(cells.size()), at,
                                      &written))
-        Error(u"WriteConsoleOutputAttribute failed (error " + Number(GetLastError()) + u")");
+        SystemError(u"WriteConsoleOutputAttribute failed");
     CloseHandle(console);
 }
 
@@ -115,7 +115,7 @@ void WriteText(const std::u16string& args)
     DWORD written;
     if (!WriteConsoleOutputCharacterW(console, W(text), static_cast<DWORD>(text.size()), at,
                                       &written))
-        Error(u"WriteConsoleOutputCharacter failed (error " + Number(GetLastError()) + u")");
+        SystemError(u"WriteConsoleOutputCharacter failed");
     CloseHandle(console);
 }
 
@@ -133,7 +133,7 @@ void MoveCursor(const std::u16string& args)
     if (!OpenAtCell(rowWord, columnWord, &console, &at))
         return;
     if (!SetConsoleCursorPosition(console, at))
-        Error(u"SetConsoleCursorPosition failed (error " + Number(GetLastError()) + u")");
+        SystemError(u"SetConsoleCursorPosition failed");
     CloseHandle(console);
 }
 
@@ -182,9 +182,9 @@ void SizeWindow(const std::u16string& args)
         SMALL_RECT window{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
         if (!SetConsoleScreenBufferSize(console, size) ||
             !SetConsoleWindowInfo(console, TRUE, &window))
-            Error(u"Cannot size the window (error " + Number(GetLastError()) + u")");
+            SystemError(u"Cannot size the window");
     } else {
-        Error(u"Cannot read the screen buffer's layout (error " + Number(GetLastError()) + u")");
+        SystemError(u"Cannot read the screen buffer's layout");
     }
     CloseHandle(console);
 }
@@ -193,5 +193,5 @@ void SizeWindow(const std::u16string& args)
 void Detach()
 {
     if (!FreeConsole())
-        Error(u"FreeConsole failed (error " + Number(GetLastError()) + u")");
+        SystemError(u"FreeConsole failed");
 }

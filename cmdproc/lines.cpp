@@ -23,26 +23,32 @@ struct LineReader {
     bool first = true;    // the next line is the first
 };
 
-std::u16string Utf8ToUtf16(const std::string& bytes)
+// UTF-8 into *text.  With MB_ERR_INVALID_CHARS as flags, bytes that are not
+// UTF-8 make it fail; without, they become U+FFFD.
+bool Utf8ToUtf16(const char* bytes, size_t size, DWORD flags, std::u16string* text)
 {
-    if (bytes.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                nullptr, 0);
-    std::u16string text(static_cast<size_t>(n), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                        reinterpret_cast<wchar_t*>(text.data()), n);
-    return text;
+    text->clear();
+    if (size == 0)
+        return true;
+    int n = MultiByteToWideChar(CP_UTF8, flags, bytes, static_cast<int>(size), nullptr, 0);
+    if (n == 0)
+        return false;
+    text->resize(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_UTF8, flags, bytes, static_cast<int>(size),
+                        reinterpret_cast<wchar_t*>(text->data()), n);
+    return true;
 }
 
-// Takes the next line, up to a line feed or the end, out of text.
-bool TakeLine(std::u16string& text, std::u16string& line)
+// Takes the next line, up to a line feed or the end, out of text (decoded
+// characters, or a stream's bytes).
+template <typename String>
+bool TakeLine(String& text, String& line)
 {
     if (text.empty())
         return false;
-    size_t newline = text.find(u'\n');
+    size_t newline = text.find('\n');
     line = text.substr(0, newline);
-    text.erase(0, newline == std::u16string::npos ? newline : newline + 1);
+    text.erase(0, newline == String::npos ? newline : newline + 1);
     return true;
 }
 
@@ -65,21 +71,18 @@ bool ReadLine(LineReader& reader, std::u16string& line)
             return false;
         break;
     case Source::Stream: {
-        size_t newline;
-        while ((newline = reader.bytes.find('\n')) == std::string::npos && !reader.ended) {
+        while (reader.bytes.find('\n') == std::string::npos && !reader.ended) {
             char chunk[4096];
             DWORD got = 0;
             if (!ReadFile(reader.handle, chunk, sizeof chunk, &got, nullptr) || got == 0)
                 reader.ended = true;
             reader.bytes.append(chunk, got);
         }
-        if (newline == std::string::npos && reader.bytes.empty())
+        std::string bytes;
+        if (!TakeLine(reader.bytes, bytes))
             return false;
-        std::string bytes = reader.bytes.substr(0, newline);
-        reader.bytes.erase(0, newline == std::string::npos ? newline : newline + 1);
-        if (reader.first && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            bytes.erase(0, 3);
-        line = Utf8ToUtf16(bytes);
+        size_t start = reader.first && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        Utf8ToUtf16(bytes.data() + start, bytes.size() - start, 0, &line);
         break;
     }
     }
@@ -138,20 +141,10 @@ bool DecodeBatch(const std::string& bytes, std::u16string* text, std::u16string*
         *why = u"it holds zero bytes (UTF-16 without a byte-order mark?)";
         return false;
     }
-    int size = static_cast<int>(bytes.size() - start);
-    if (size == 0) {
-        text->clear();
-        return true;
-    }
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data() + start, size,
-                                nullptr, 0);
-    if (n == 0) {
+    if (!Utf8ToUtf16(bytes.data() + start, bytes.size() - start, MB_ERR_INVALID_CHARS, text)) {
         *why = u"it is not UTF-8";
         return false;
     }
-    text->resize(static_cast<size_t>(n));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data() + start, size,
-                        reinterpret_cast<wchar_t*>(text->data()), n);
     return true;
 }
 
@@ -195,7 +188,7 @@ bool RunBatch(const std::u16string& name)
     HANDLE file = CreateFileW(W(fullName), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        Error(u"Cannot open " + fullName + u" (error " + Number(GetLastError()) + u")");
+        SystemError(u"Cannot open " + fullName);
         return false;
     }
     std::string bytes;
@@ -203,7 +196,7 @@ bool RunBatch(const std::u16string& name)
     DWORD readError = GetLastError();
     CloseHandle(file);
     if (!read) {
-        Error(u"Cannot read " + fullName + u" (error " + Number(readError) + u")");
+        SystemError(u"Cannot read " + fullName, readError);
         return false;
     }
     LineReader reader;

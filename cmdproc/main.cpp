@@ -28,7 +28,7 @@ bool Redirect(DWORD which, const std::u16string& path, const std::u16string& out
                       : CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        Error(u"Cannot create " + path + u" (error " + Number(GetLastError()) + u")");
+        SystemError(u"Cannot create " + path);
         return false;
     }
     SetStdHandle(which, file);

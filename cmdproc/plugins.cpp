@@ -28,7 +28,7 @@ bool LoadPlugin(Plugin& plugin)
 {
     plugin.module = LoadLibraryW(W(plugin.path));
     if (plugin.module == nullptr) {
-        Error(u"Cannot load " + plugin.path + u" (error " + Number(GetLastError()) + u")");
+        SystemError(u"Cannot load " + plugin.path);
         return false;
     }
     auto getInfo = Export<GetPluginInfoFn>(plugin.module, "GetPluginInfo");

@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <string>
-#include <utility>
 
 namespace {
 
@@ -112,7 +111,7 @@ bool ReadScreen(HANDLE console, Screen* screen)
     CONSOLE_SCREEN_BUFFER_INFOEX info{};
     info.cbSize = sizeof info;
     if (!GetConsoleScreenBufferInfoEx(console, &info)) {
-        Error(u"Cannot read the screen buffer's layout (error " + Number(GetLastError()) + u")");
+        SystemError(u"Cannot read the screen buffer's layout");
         return false;
     }
     screen->top = info.srWindow.Top;
@@ -137,11 +136,30 @@ bool ReadScreen(HANDLE console, Screen* screen)
                           y};
         if (!ReadConsoleOutputW(console, &screen->cells[static_cast<size_t>(r) * screen->columns],
                                 COORD{screen->columns, 1}, COORD{0, 0}, &region)) {
-            Error(u"ReadConsoleOutput failed (error " + Number(GetLastError()) + u")");
+            SystemError(u"ReadConsoleOutput failed");
             return false;
         }
     }
     return true;
+}
+
+const CHAR_INFO& CellAt(const Screen& screen, SHORT r, SHORT c)
+{
+    return screen.cells[static_cast<size_t>(r) * screen.columns + c];
+}
+
+// The palette entries a cell shows: its own colours, swapped in reverse
+// video, as a console draws them.
+struct Shown {
+    unsigned fore, back;
+};
+
+Shown ShownColours(WORD attribute)
+{
+    unsigned fore = attribute & 0xF, back = attribute >> 4 & 0xF;
+    if (attribute & kReverse)
+        return {back, fore};
+    return {fore, back};
 }
 
 // One cell: its tooltip, its background, its character and its underline.
@@ -149,16 +167,13 @@ bool ReadScreen(HANDLE console, Screen* screen)
 // window's top, the column from the buffer's left edge.
 std::string CellSvg(const Screen& screen, SHORT r, SHORT c)
 {
-    const CHAR_INFO& cell = screen.cells[static_cast<size_t>(r) * screen.columns + c];
+    const CHAR_INFO& cell = CellAt(screen, r, c);
     WORD attribute = cell.Attributes;
-    unsigned fore = attribute & 0xF, back = attribute >> 4 & 0xF;
-    unsigned shownFore = fore, shownBack = back;
-    if (attribute & kReverse)
-        std::swap(shownFore, shownBack);
+    Shown shown = ShownColours(attribute);
     int x = c * kCellWidth, y = r * kCellHeight;
     std::string title = "row " + std::to_string(r) + ", column " +
                         std::to_string(screen.left + c) + ": " + Hex(attribute, 2) + ", " +
-                        ColourName(fore) + " on " + ColourName(back);
+                        ColourName(attribute & 0xF) + " on " + ColourName(attribute >> 4 & 0xF);
     if (attribute & kUnderline)
         title += ", underlined";
     if (attribute & kReverse)
@@ -168,8 +183,8 @@ std::string CellSvg(const Screen& screen, SHORT r, SHORT c)
                       "\" y=\"" + std::to_string(y) + "\" width=\"" +
                       std::to_string(kCellWidth) + "\" height=\"" +
                       std::to_string(kCellHeight) + "\" fill=\"" +
-                      Colour(screen.palette[shownBack]) + "\"/>";
-    std::string foreground = Colour(screen.palette[shownFore]);
+                      Colour(screen.palette[shown.back]) + "\"/>";
+    std::string foreground = Colour(screen.palette[shown.fore]);
     wchar_t ch = cell.Char.UnicodeChar;
     if (ch != L' ' && ch != 0)
         svg += "<text x=\"" + Half(2 * x + kCellWidth) + "\" y=\"" +
@@ -189,8 +204,7 @@ std::string CursorSvg(const Screen& screen)
     SHORT c = static_cast<SHORT>(screen.cursor.X - screen.left);
     if (!screen.cursorVisible || r < 0 || r >= screen.rows || c < 0 || c >= screen.columns)
         return {};
-    WORD attribute = screen.cells[static_cast<size_t>(r) * screen.columns + c].Attributes;
-    unsigned fore = attribute & kReverse ? attribute >> 4 & 0xF : attribute & 0xF;
+    unsigned fore = ShownColours(CellAt(screen, r, c).Attributes).fore;
     return "<rect class=\"cursor\" x=\"" + std::to_string(c * kCellWidth) + ".5\" y=\"" +
            std::to_string(r * kCellHeight) + ".5\" width=\"" + std::to_string(kCellWidth - 1) +
            "\" height=\"" + std::to_string(kCellHeight - 1) + "\" fill=\"none\" stroke=\"" +
@@ -223,14 +237,14 @@ bool WriteFileWhole(const std::u16string& path, const std::string& bytes)
     HANDLE file = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        Error(u"Cannot create " + path + u" (error " + Number(GetLastError()) + u")");
+        SystemError(u"Cannot create " + path);
         return false;
     }
     DWORD written = 0;
     bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
               written == bytes.size();
     if (!ok)
-        Error(u"Cannot write " + path + u" (error " + Number(GetLastError()) + u")");
+        SystemError(u"Cannot write " + path);
     CloseHandle(file);
     return ok;
 }
