@@ -32,9 +32,7 @@ if [ -t 0 ] && [ -t 1 ]; then
     (cd "$demo" && "$WINE" "$bin/${command[0]}" "${command[@]:1}")
     rc=$?
 else
-    printf 'cd %q && exec %q %q' "$demo" "$WINE" "$bin/${command[0]}" > "$work/run.sh"
-    printf ' %q' "${command[@]:1}" >> "$work/run.sh"
-    script -qec "bash $work/run.sh" /dev/null >/dev/null 2>&1 </dev/null
+    wine_on_terminal "$demo" /dev/null /dev/null "$bin/${command[0]}" "${command[@]:1}"
     rc=$?
 fi
 [ -f "$work/out" ] && cat "$work/out"

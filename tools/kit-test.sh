@@ -30,13 +30,8 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"; "$WINESERVER" -k 2>/dev/null' EXIT
 folder="$work/CellAttr test kit"
 python3 -m zipfile -e "$kit_zip" "$folder" || fail "cannot unpack $kit_zip"
-windows_folder="$(windows_path "$folder")"
-{
-    printf 'cd %q || exit 97\n' "$folder"
-    printf 'exec %q cmd.exe /c %q >%q 2>%q\n' "$WINE" "$windows_folder\\run-tests.cmd" \
-        "$work/out" "$work/err"
-} > "$work/run.sh"
-script -qec "bash $(printf %q "$work/run.sh")" /dev/null >/dev/null 2>&1 </dev/null
+wine_on_terminal "$folder" "$work/out" "$work/err" \
+    cmd.exe /c "$(windows_path "$folder")\\run-tests.cmd"
 rc=$?
 # Indented, so that only the summary below is counted as this suite's.
 cat "$work/out" "$work/err" | sed 's/^/  /'

@@ -24,9 +24,7 @@ wine_prepare_prefix
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp "$root/tests/picture/screen.btm" "$work/"
-printf 'cd %q && exec %q %q screen.btm >out.txt 2>err.txt\n' "$work" "$WINE" "$bin/cmdproc.exe" \
-    > "$work/run.sh"
-script -qec "bash $work/run.sh" /dev/null >/dev/null 2>&1 </dev/null
+wine_on_terminal "$work" "$work/out.txt" "$work/err.txt" "$bin/cmdproc.exe" screen.btm
 rc=$?
 if [ $rc -ne 0 ] || [ -s "$work/err.txt" ] || [ ! -f "$work/picture.svg" ]; then
     cat "$work/err.txt" >&2

@@ -27,6 +27,29 @@ wine_prepare_prefix() {  # [message]
     "$WINESERVER" -w
 }
 
+# Runs Wine with the given arguments in folder DIR on a pseudo-terminal of
+# its own, so that the program has a real console screen buffer (Wine gives
+# one only to a program with a terminal).  Its standard output and error go
+# to the files OUT and ERR, since the console needs the terminal itself.
+# The command line goes through a file of its own so that no argument needs
+# quoting twice.  Returns Wine's exit code.
+wine_on_terminal() {  # dir out err wine-arguments...
+    local dir="$1" out="$2" err="$3"
+    shift 3
+    local commands rc
+    commands="$(mktemp)"
+    {
+        printf 'cd %q || exit 97\n' "$dir"
+        printf 'exec %q' "$WINE"
+        printf ' %q' "$@"
+        printf ' >%q 2>%q\n' "$out" "$err"
+    } > "$commands"
+    script -qec "bash $(printf %q "$commands")" /dev/null >/dev/null 2>&1 </dev/null
+    rc=$?
+    rm -f "$commands"
+    return $rc
+}
+
 # Wine sees the root directory as drive Z:.
 windows_path() {  # unix path
     local path="$1"

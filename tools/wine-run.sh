@@ -14,16 +14,7 @@ shift
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# The command line goes through a file of its own so that no argument needs
-# quoting twice.
-{
-    printf 'cd %q || exit 97\n' "$(dirname "$program")"
-    printf 'exec %q %q' "$WINE" "$program"
-    printf ' %q' "$@"
-    printf ' >%q 2>%q\n' "$work/out" "$work/err"
-} > "$work/run.sh"
-
-script -qec "bash $work/run.sh" /dev/null > "$work/tty" 2>&1 < /dev/null
+wine_on_terminal "$(dirname "$program")" "$work/out" "$work/err" "$program" "$@"
 rc=$?
 # A display (from xvfb-run, say) may go away with this run; its server must
 # not outlive it and be found by the next run.
