@@ -20,6 +20,7 @@
 // shows the plugin's help box where there is a desktop; it is dismissed as
 // soon as it appears, as a user would click it away.
 #include "scratch_console.h"
+#include "win_files.h"
 
 #include <gtest/gtest.h>
 
@@ -47,20 +48,6 @@ std::wstring FolderOf(const std::wstring& path)
 bool Exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool ReadFileBytes(const std::wstring& path, std::string* bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    char chunk[65536];
-    DWORD got;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes->append(chunk, got);
-    CloseHandle(file);
-    return true;
 }
 
 std::string Utf8(const std::wstring& text)
@@ -101,10 +88,11 @@ std::string Expected(const std::wstring& path)
         return {};
     ReplaceAll(text, "\n", "\r\n");
     ReplaceAll(text, "C:\\e2e\\", Utf8(casesFolder));
-    for (size_t at = text.find("{system text "); at != std::string::npos;
-         at = text.find("{system text ", at)) {
+    const std::string placeholder = "{system text ";
+    for (size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at)) {
         size_t close = text.find('}', at);
-        std::string code = text.substr(at + 13, close - at - 13);
+        std::string code = text.substr(at + placeholder.size(), close - at - placeholder.size());
         std::string systemText = SystemText(std::stoul(code));
         text.replace(at, close + 1 - at, systemText);
         at += systemText.size();
@@ -308,9 +296,8 @@ int wmain(int argc, wchar_t** argv)
         ::testing::RegisterTest("EndToEnd", Utf8(name).c_str(), nullptr, nullptr, __FILE__,
                                 __LINE__, [name] { return new CaseTest(name); });
     }
-    bool scratch = scratch_console::Begin();
+    scratch_console::Begin();  // without a console, the cases run as they are
     int rc = RUN_ALL_TESTS();
-    if (scratch)
-        scratch_console::End();
+    scratch_console::End();
     return rc;
 }

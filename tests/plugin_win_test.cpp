@@ -3,6 +3,7 @@
 // help box for real (run under an X server), and unloading.
 #include "capture.h"
 #include "help_text.h"
+#include "win_files.h"
 #include "win_plugin.h"
 
 #include <algorithm>
@@ -35,24 +36,10 @@ struct Exports {
     std::vector<std::string> names;
 };
 
-std::vector<char> ReadWholeFile(const std::wstring& path)
-{
-    std::vector<char> bytes;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return bytes;
-    char chunk[65536];
-    DWORD got;
-    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    CloseHandle(h);
-    return bytes;
-}
-
 Exports ReadExports(const std::wstring& path)
 {
-    std::vector<char> file = ReadWholeFile(path);
+    std::string file;
+    ReadFileBytes(path, &file);
     Exports result;
     if (file.size() < sizeof(IMAGE_DOS_HEADER)) {
         ADD_FAILURE() << "cannot read the module's file";
