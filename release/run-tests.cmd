@@ -7,47 +7,194 @@ rem console, and the end to end batch files in the stand-in command
 rem processor.  Ends with one line "N passed, M failed" and exits with 1 when
 rem anything failed.
 rem
+rem It counts only what it has seen.  Each suite's program first lists its
+rem tests (--gtest_list_tests), then runs them, and its GoogleTest summary
+rem must account for every test it listed.  A suite that cannot report - its
+rem program missing or unable to start, its log not written or not readable,
+rem no summary, a summary that disagrees with the list or with the exit code -
+rem counts as one failure, with one line saying why, and none of its passes
+rem count.  N counts each test that passed once; M counts each test that
+rem failed once, plus one for each suite that could not report.
+rem
+rem Each run keeps its logs in a folder of its own under %TEMP%, new for the
+rem run, and each suite writes logs of its own there: a log that an earlier
+rem suite or run left behind, or that some other process still holds open,
+rem is never read as this suite's.  A log is read through a copy, taken once
+rem its program has ended.
+rem
+rem Paths reach commands only through variables expanded once, inside
+rem quotes, never through call's arguments (which expand %% a second time and
+rem double carets), so the kit's folder may have blanks, letters outside
+rem ASCII and any of & ( ) %% ! ^ ' + = , [ ] { } ~ in its name.
+rem
 rem The suites that paint and resize the console do it in a screen buffer of
 rem their own and then switch back, so this console keeps what it showed.
 rem The programs and the stand-in TakeCmd.dll they need stay in the folder
-rem stand-in-host; nothing is copied anywhere.
+rem stand-in-host; nothing is copied anywhere but the logs.
 setlocal EnableExtensions DisableDelayedExpansion
 set "kit=%~dp0"
-set "programs=%kit%stand-in-host"
-set "log=%TEMP%\cellattr-kit-%RANDOM%%RANDOM%.log"
-set /a passed=0
-set /a failed=0
+set "programs=%kit%stand-in-host\"
+set /a passed=0, failed=0, suite=0
 
-call :suite "the plugin on this console; tokenizer, numbers, error reports" "%programs%\cellattr_tests.exe"
-call :suite "entry points, version resource and the help box" "%programs%\cellattr_plugin_tests.exe"
-call :suite "the plugin in a process without a console" "%programs%\cellattr_detached_tests.exe"
-call :suite "end to end batch files in the stand-in command processor" "%programs%\cellattr_e2e_tests.exe" "%kit%e2e"
+rem Windows looks for a program's DLLs along a list of folders separated by
+rem ";", so a program in a folder whose name has one cannot load TakeCmd.dll.
+if not "%kit:;=%"=="%kit%" goto :semicolon
 
-if exist "%log%" del "%log%"
+if not defined TEMP goto :nologs
+set /a tries=0
+:newlogs
+set /a tries+=1
+if %tries% gtr 100 goto :nologs
+set "logs=%TEMP%\cellattr-kit-%RANDOM%-%RANDOM%"
+if exist "%logs%" goto :newlogs
+md "%logs%" >nul 2>&1
+if not exist "%logs%\" goto :newlogs
+
+set "title=the plugin on this console; tokenizer, numbers, error reports"
+set "program=cellattr_tests.exe"
+call :suite
+set "title=entry points, version resource and the help box"
+set "program=cellattr_plugin_tests.exe"
+call :suite
+set "title=the plugin in a process without a console"
+set "program=cellattr_detached_tests.exe"
+call :suite
+set "title=end to end batch files in the stand-in command processor"
+set "program=cellattr_e2e_tests.exe"
+call :suite
+
+rem Whatever still holds a log keeps it; the folder goes when it can.
+rd /s /q "%logs%" >nul 2>&1
 echo.
 echo %passed% passed, %failed% failed
 if %failed% neq 0 exit /b 1
 exit /b 0
 
-rem :suite TITLE PROGRAM [FOLDER] - runs one test program, shows what it
-rem said, and adds its counts: the numbers on its "[  PASSED  ] N tests." and
-rem "[  FAILED  ] N tests, listed below:" lines.  A program that ends badly
-rem without a count of failures (it did not start, or it crashed) counts as
-rem one failure.
+:semicolon
+echo run-tests: the kit's folder name has a ";", and Windows cannot load the test programs' DLLs from such a folder: unpack the kit into a folder without ";" in its name.
+echo %passed% passed, 1 failed
+exit /b 1
+
+:nologs
+echo run-tests: cannot make a new folder for the logs under TEMP ("%TEMP%").
+echo %passed% passed, 1 failed
+exit /b 1
+
+rem :suite - runs the program named by %program% in stand-in-host under the
+rem heading %title%, shows what it printed and adds its counts to the totals.
+rem The end to end program finds its cases in the kit's e2e folder itself.
 :suite
-echo == %~1
-"%~2" %3 --gtest_brief=1 > "%log%" 2>&1
-set "rc=%errorlevel%"
-type "%log%"
-set "p=0"
+set /a suite+=1
+set "list=%logs%\%suite%-list"
+set "run=%logs%\%suite%-run"
+set "why="
+set /a listed=0
+set "ran="
+set "p="
 set "f="
-for /f "usebackq tokens=1-5" %%a in ("%log%") do (
+echo == %title%
+
+if not exist "%programs%%program%" (
+    set "why=it is missing from stand-in-host"
+    goto :broken
+)
+"%programs%%program%" --gtest_list_tests >"%list%.log" 2>&1
+set "rc=%errorlevel%"
+set "log=%list%.log"
+call :readable
+if defined why goto :broken
+if not "%rc%"=="0" (
+    type "%list%.txt"
+    set "why=it could not start, or could not list its tests (exit code %rc%)"
+    goto :broken
+)
+rem Test names are indented by two blanks; suite names and anything else
+rem the program prints are not.
+for /f "usebackq delims=" %%L in ("%list%.txt") do (
+    set "line=%%L"
+    call :count_listed
+)
+if %listed% equ 0 (
+    type "%list%.txt"
+    set "why=it listed no tests"
+    goto :broken
+)
+
+"%programs%%program%" --gtest_brief=1 >"%run%.log" 2>&1
+set "rc=%errorlevel%"
+set "log=%run%.log"
+call :readable
+if defined why goto :broken
+type "%run%.txt"
+rem Only the summary's own lines are parsed, so that nothing a test prints
+rem (quotes, say) reaches the parsing: "[==========] R tests from S test
+rem suites ran.", "[  PASSED  ] P tests." and, when it is printed, "[  FAILED
+rem  ] F tests, listed below:".
+find "[==========] " <"%run%.txt" >"%run%-summary.txt"
+find "[  PASSED  ] " <"%run%.txt" >>"%run%-summary.txt"
+find ", listed below:" <"%run%.txt" >>"%run%-summary.txt"
+for /f "usebackq tokens=1-5" %%a in ("%run%-summary.txt") do (
+    if "%%a"=="[==========]" if "%%d"=="from" set "ran=%%b"
     if "%%a %%b %%c"=="[ PASSED ]" set "p=%%d"
     if "%%a %%b %%c %%e"=="[ FAILED ] tests," set "f=%%d"
     if "%%a %%b %%c %%e"=="[ FAILED ] test," set "f=%%d"
 )
-if not defined f if not "%rc%"=="0" set "f=1"
-if not defined f set "f=0"
+if not defined ran goto :nosummary
+if not defined p goto :nosummary
+rem Each count must be a plain decimal number: set /a gives it back unchanged.
+set "n=" & set /a n=ran 2>nul
+if not "%n%"=="%ran%" goto :nosummary
+set "n=" & set /a n=p 2>nul
+if not "%n%"=="%p%" goto :nosummary
+if defined f (set "n=" & set /a n=f 2>nul) else (set "n=")
+if not "%n%"=="%f%" goto :nosummary
+rem Under --gtest_brief=1 GoogleTest may leave out the failure count: then
+rem it is what ran and did not pass.
+if not defined f set /a f=ran-p
+set /a reported=p+f
+if not "%reported%"=="%listed%" (
+    set "why=it reports %reported% tests (%p% passed, %f% failed), but lists %listed%"
+    goto :broken
+)
+if not "%ran%"=="%listed%" (
+    set "why=it reports that %ran% tests ran, but lists %listed%"
+    goto :broken
+)
+if "%f%"=="0" if not "%rc%"=="0" (
+    set "why=it ended with exit code %rc%, though it reports no failure"
+    goto :broken
+)
+if not "%f%"=="0" if "%rc%"=="0" (
+    set "why=it ended with exit code 0, though it reports %f% failed"
+    goto :broken
+)
 set /a passed+=p
 set /a failed+=f
+goto :eof
+
+:nosummary
+set "why=it printed no GoogleTest summary (exit code %rc%)"
+:broken
+echo ** %program% counts as one failure: %why%.
+set /a failed+=1
+goto :eof
+
+rem :readable - %log% must exist and be readable, or %why% says which it is
+rem not.  It is read through a copy (%log% with .txt for .log), taken now
+rem that its program has ended, which nothing else holds open.
+:readable
+if not exist "%log%" (
+    set "why=its log could not be written"
+    echo    log: "%log%"
+    goto :eof
+)
+copy /y "%log%" "%log:~0,-4%.txt" >nul 2>&1
+if not exist "%log:~0,-4%.txt" (
+    set "why=its log could not be read"
+    echo    log: "%log%"
+)
+goto :eof
+
+:count_listed
+if "%line:~0,2%"=="  " set /a listed+=1
 goto :eof

@@ -6,7 +6,10 @@
 // folder, NAME.in, fed to standard input from the file, or NAME.pipe, fed to
 // standard input through a pipe.
 //
-//   cellattr_e2e_tests CASES_FOLDER [GoogleTest flags]
+//   cellattr_e2e_tests [CASES_FOLDER] [GoogleTest flags]
+//
+// Without a folder, the cases are those of the folder e2e beside the
+// program's own, as the test kit lays them out (stand-in-host\ and e2e\).
 //
 // The expected texts are kept with plain line ends and in the words of a
 // fixed place, so that one set serves every machine.  Before the
@@ -273,18 +276,19 @@ std::vector<std::wstring> Cases()
 int wmain(int argc, wchar_t** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: cellattr_e2e_tests CASES_FOLDER [GoogleTest flags]\n");
+    if (argc > 2) {
+        std::fprintf(stderr, "usage: cellattr_e2e_tests [CASES_FOLDER] [GoogleTest flags]\n");
         return 2;
     }
-    wchar_t full[MAX_PATH];
-    GetFullPathNameW(argv[1], MAX_PATH, full, nullptr);
-    casesFolder = full;
-    if (casesFolder.back() != L'\\')
-        casesFolder += L'\\';
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     programFolder = FolderOf(self);
+    std::wstring given = argc == 2 ? argv[1] : programFolder + L"..\\e2e";
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(given.c_str(), MAX_PATH, full, nullptr);
+    casesFolder = full;
+    if (casesFolder.back() != L'\\')
+        casesFolder += L'\\';
 
     std::vector<std::wstring> cases = Cases();
     if (cases.empty()) {
