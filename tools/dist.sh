@@ -20,6 +20,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+source tools/build-env.sh
 
 check=1
 [ "${1:-}" = "--no-check" ] && check=0
@@ -46,9 +47,7 @@ fail() {  # why
 
 echo "== building build/win (the shipped DLL and the kit's programs)"
 mkdir -p build
-if [ ! -f build/win/build.ninja ]; then
-    cmake --preset win >build/win.configure.log 2>&1 || { cat build/win.configure.log; exit 1; }
-fi
+configure_quietly build/win.configure.log --preset win || exit 1
 targets=()
 for program in "${kit_programs[@]}"; do
     targets+=("${program%.*}")
