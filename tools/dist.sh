@@ -7,7 +7,8 @@
 #                                          stand-in TakeCmd.dll in a folder of
 #                                          their own, and the end to end cases
 #   SHA256SUMS                             for both
-# The text files for Windows get CRLF line ends.  The build stamp is the
+# The version is project()'s in CMakeLists.txt; the text files for Windows
+# get it where they say @VERSION@, and CRLF line ends.  The build stamp is the
 # commit's time (SOURCE_DATE_EPOCH, when set, wins), and the zips take their
 # dates from it too, so one commit gives the same bytes anywhere.
 #
@@ -33,9 +34,6 @@ if [ -z "$user_epoch" ] && [ $in_git -eq 0 ]; then
     commit_time="$(date +%s)"
 fi
 export SOURCE_DATE_EPOCH="${user_epoch:-$commit_time}"
-version="$(sed -n 's/^FILEVERSION *\([0-9]*\),\([0-9]*\),\([0-9]*\),.*/\1.\2.\3/p' host/version.rc)"
-plugin_zip="CellAttr-$version-win-x64.zip"
-kit_zip="CellAttr-$version-win-x64-tests.zip"
 # What the kit runs, beside the stand-in host they need.
 kit_programs=(TakeCmd.dll CellAttr.dll cmdproc.exe cellattr_tests.exe cellattr_plugin_tests.exe
               cellattr_detached_tests.exe cellattr_e2e_tests.exe)
@@ -48,6 +46,12 @@ fail() {  # why
 echo "== building build/win (the shipped DLL and the kit's programs)"
 mkdir -p build
 configure_quietly build/win.configure.log --preset win || exit 1
+# The version as project() in CMakeLists.txt states it, which the configure
+# step writes down.
+version="$(cat build/win/version.txt 2>/dev/null)" || fail "build/win/version.txt is missing"
+[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "build/win/version.txt holds \"$version\""
+plugin_zip="CellAttr-$version-win-x64.zip"
+kit_zip="CellAttr-$version-win-x64-tests.zip"
 targets=()
 for program in "${kit_programs[@]}"; do
     targets+=("${program%.*}")
@@ -59,13 +63,14 @@ bin=build/win/bin
 stage=build/dist-stage
 rm -rf "$stage" dist
 mkdir -p "$stage" dist
-crlf() {  # from, to
-    sed 's/\r*$/\r/' "$1" > "$2"
+# A text for Windows: CRLF line ends, and the version where it says @VERSION@.
+windows_text() {  # from, to
+    sed -e "s/@VERSION@/$version/g" -e 's/\r*$/\r/' "$1" > "$2"
 }
-crlf LICENSE "$stage/LICENSE"
-crlf release/README.txt "$stage/README.txt"
-crlf release/kit-README.txt "$stage/kit-README.txt"
-crlf release/run-tests.cmd "$stage/run-tests.cmd"
+windows_text LICENSE "$stage/LICENSE"
+windows_text release/README.txt "$stage/README.txt"
+windows_text release/kit-README.txt "$stage/kit-README.txt"
+windows_text release/run-tests.cmd "$stage/run-tests.cmd"
 
 # Nothing of this machine may be in what ships but its name: no path of the
 # source or build tree, in either of the DLL's encodings of text.
