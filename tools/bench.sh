@@ -38,7 +38,7 @@ configure_quietly build/bench.configure.log -S . -B build/bench -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DCELLATTR_TESTS=OFF -DCELLATTR_FUZZ=OFF -DCELLATTR_BENCH=ON ||
     exit 1
 echo "== building build/bench"
-cmake --build build/bench --target bench -- -j2 >"$work/build.log" 2>&1 ||
+cmake --build build/bench --target bench --parallel "$build_jobs" >"$work/build.log" 2>&1 ||
     { cat "$work/build.log"; echo "bench: the native benchmarks did not build" >&2; exit 1; }
 
 echo "== native benchmarks (median of $repetitions repetitions, CPU time)"
@@ -147,7 +147,8 @@ echo "== console cost, under wine ($rounds rounds, $(nproc) cores)"
 console_ok=0
 configure_quietly build/win.configure.log --preset win || console_ok=1
 if [ $console_ok -eq 0 ]; then
-    if cmake --build build/win --target console_cost -- -j2 >"$work/win-build.log" 2>&1; then
+    if cmake --build build/win --target console_cost --parallel "$build_jobs" \
+        >"$work/win-build.log" 2>&1; then
         tools/wine-run.sh build/win/bin/console_cost.exe "$rounds" ||
             { echo "bench: the console cost program failed" >&2; console_ok=1; }
     else

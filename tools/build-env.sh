@@ -1,5 +1,9 @@
-# build-env.sh - sourced by the scripts that configure and build trees: a
-# quiet configure step.
+# build-env.sh - sourced by the scripts that configure and build trees: how
+# many jobs a build runs, and a quiet configure step.
+
+# One job per core, or as many as the user asked for in the variable that
+# cmake --build itself reads.
+build_jobs="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
 # Runs cmake with the given arguments to configure a tree, every time: that
 # is cheap when nothing changed, and a changed preset, option or

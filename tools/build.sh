@@ -16,6 +16,7 @@ done
 
 for preset in native asan win; do
     echo "== building build/$preset"
-    cmake --build --preset "$preset" -- -j2 | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
+    cmake --build --preset "$preset" --parallel "$build_jobs" |
+        grep -vE '^\[[0-9]+/[0-9]+\] ' || true
     [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
 done

@@ -56,7 +56,8 @@ targets=()
 for program in "${kit_programs[@]}"; do
     targets+=("${program%.*}")
 done
-cmake --build --preset win --target "${targets[@]}" -- -j2 >build/dist.build.log 2>&1 ||
+cmake --build --preset win --target "${targets[@]}" --parallel "$build_jobs" \
+    >build/dist.build.log 2>&1 ||
     { cat build/dist.build.log; fail "the Windows build failed"; }
 
 bin=build/win/bin

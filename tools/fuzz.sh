@@ -62,7 +62,8 @@ build_targets=()
 for t in "${targets[@]}"; do
     build_targets+=("${t}_fuzz")
 done
-if ! cmake --build "$dir" --target "${build_targets[@]}" -- -j2 >"$work/build.log" 2>&1; then
+if ! cmake --build "$dir" --target "${build_targets[@]}" --parallel "$build_jobs" \
+    >"$work/build.log" 2>&1; then
     cat "$work/build.log"
     failed=("${targets[@]}")
     summary
