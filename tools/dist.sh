@@ -33,6 +33,7 @@ if [ -z "$user_epoch" ] && [ $in_git -eq 0 ]; then
     echo "dist: not a git checkout: the release is dated now and cannot be reproduced"
     commit_time="$(date +%s)"
 fi
+[ $in_git -eq 1 ] || echo "dist: not a git checkout: the test kit takes every file in e2e/"
 export SOURCE_DATE_EPOCH="${user_epoch:-$commit_time}"
 # What the kit runs, beside the stand-in host they need.
 kit_programs=(TakeCmd.dll CellAttr.dll cmdproc.exe cellattr_tests.exe cellattr_plugin_tests.exe
@@ -96,9 +97,24 @@ kit_entries=("run-tests.cmd=$stage/run-tests.cmd" "README.txt=$stage/kit-README.
 for program in "${kit_programs[@]}"; do
     kit_entries+=("stand-in-host/$program=$bin/$program")
 done
-while IFS= read -r case_file; do
+# The end to end cases are the files git tracks in e2e/: a stray file there
+# must neither ship nor spoil the reproduction.  Outside a git checkout, every
+# file in the folder.
+case_files=()
+if [ $in_git -eq 1 ]; then
+    while IFS= read -r -d '' path; do
+        case_files+=("${path#e2e/}")
+    done < <(git ls-files -z e2e)
+else
+    while IFS= read -r -d '' name; do
+        case_files+=("$name")
+    done < <(cd e2e && find . -maxdepth 1 -type f -printf '%P\0' | LC_ALL=C sort -z)
+fi
+[ ${#case_files[@]} -gt 0 ] || fail "e2e/ holds no end to end cases"
+for case_file in "${case_files[@]}"; do
+    [ -f "e2e/$case_file" ] || fail "e2e/$case_file is tracked by git but missing"
     kit_entries+=("e2e/$case_file=e2e/$case_file")
-done < <(cd e2e && LC_ALL=C ls)
+done
 python3 tools/make_zip.py "dist/$kit_zip" "$SOURCE_DATE_EPOCH" "${kit_entries[@]}"
 (cd dist && sha256sum "$plugin_zip" "$kit_zip" > SHA256SUMS)
 
