@@ -2,6 +2,7 @@
 // module, starts it, asks it for help and stops it.
 #include "plugin.h"
 
+#include "cellattr_version.h"
 #include "host_services.h"
 #include "../support/platform.h"
 
@@ -11,9 +12,9 @@
 // fields are stored one by one, never by assigning the whole record.
 static PluginInfo pluginInfo;
 
-static constexpr int32_t VERSION_MAJOR = 0;
-static constexpr int32_t VERSION_MINOR = 91;
-static constexpr int32_t VERSION_BUILD = 0;
+static constexpr int32_t VERSION_MAJOR = CELLATTR_VERSION_MAJOR;
+static constexpr int32_t VERSION_MINOR = CELLATTR_VERSION_MINOR;
+static constexpr int32_t VERSION_BUILD = CELLATTR_VERSION_PATCH;
 
 // Names in the help table have room for 11 characters and the terminator.
 static constexpr size_t HELP_NAME_LEN = 12;

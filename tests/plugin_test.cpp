@@ -119,14 +119,23 @@ TEST(InitializePlugin, BannerOnlyWhenNeitherTransientNorPipedNorSilenced)
     ResetHostVariables();
 }
 
-// The host writes the whole expansion into the banner test's buffer: a long
-// noloadmsg must fit it (the sanitized build sees any overrun) and silence
-// the banner all the same.
+// The host writes the whole expansion into the banner test's buffer, up to
+// its line limit: a noloadmsg that takes the expansion to exactly that limit
+// must fit (the sanitized build sees any overrun, by one character too) and
+// silence the banner all the same.
 TEST(InitializePlugin, ALongNoloadmsgFitsAndSilences)
 {
     ResetHostVariables();
-    std::u16string value(5000, u'x');
+    std::u16string value(STANDIN_LINE_LIMIT - 2, u'x');  // after "00" from _transient, _pipe
     SetHostVariable(u"noloadmsg", value.c_str());
+    // The expansion is the whole line, neither cut nor short of the limit.
+    std::u16string expanded = u"%[_transient]%[_pipe]%[noloadmsg]";
+    expanded.resize(STANDIN_LINE_LIMIT + 2);  // room for one character past the limit
+    StandinExpand(expanded.data(), expanded.size());
+    expanded.resize(std::char_traits<char16_t>::length(expanded.c_str()));
+    ASSERT_EQ(expanded.size(), STANDIN_LINE_LIMIT);
+    ASSERT_EQ(expanded, u"00" + value);
+
     StdoutCaptureBegin();
     EXPECT_EQ(InitializePlugin(), 0);
     EXPECT_EQ(StdoutCaptureEnd(), u"");

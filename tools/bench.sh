@@ -18,6 +18,7 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+source tools/build-env.sh
 
 repetitions="${BENCH_REPETITIONS:-5}"
 min_time="${BENCH_MIN_TIME:-0.1}"
@@ -30,18 +31,14 @@ trap 'rm -rf "$work"' EXIT
 echo "== machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
 
 # The test trees are built as whoever configured them chose; benchmarks get
-# a tree of their own that is always optimized.
+# a tree of their own that is always optimized.  It is configured every time,
+# which also looks again for a Google Benchmark installed since the last run.
 mkdir -p build
-if [ ! -f build/bench/build.ninja ]; then
-    cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCELLATTR_TESTS=OFF -DCELLATTR_FUZZ=OFF -DCELLATTR_BENCH=ON \
-        >build/bench.configure.log 2>&1 || { cat build/bench.configure.log; exit 1; }
-elif ! ninja -C build/bench -t targets all 2>/dev/null | grep -q '^bench:'; then
-    # Configured before Google Benchmark was installed: look for it again.
-    cmake build/bench >build/bench.configure.log 2>&1 || { cat build/bench.configure.log; exit 1; }
-fi
+configure_quietly build/bench.configure.log -S . -B build/bench -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release -DCELLATTR_TESTS=OFF -DCELLATTR_FUZZ=OFF -DCELLATTR_BENCH=ON ||
+    exit 1
 echo "== building build/bench"
-cmake --build build/bench --target bench -- -j2 >"$work/build.log" 2>&1 ||
+cmake --build build/bench --target bench --parallel "$build_jobs" >"$work/build.log" 2>&1 ||
     { cat "$work/build.log"; echo "bench: the native benchmarks did not build" >&2; exit 1; }
 
 echo "== native benchmarks (median of $repetitions repetitions, CPU time)"
@@ -144,28 +141,20 @@ awk -v name=BM_FormatRatio -v limit="$ratio_limit" "$collect_counters"'
     }' "$work/bench.log"
 ratios_ok=$?
 
-# The console's own cost, under Wine.  The Windows tree may have been
-# configured before bench/ existed; configure it again in that case.
+# The console's own cost, under Wine.
 echo
 echo "== console cost, under wine ($rounds rounds, $(nproc) cores)"
 console_ok=0
-if [ ! -f build/win/build.ninja ]; then
-    echo "bench: no Windows tree (build/win); run make build first" >&2
-    console_ok=1
-else
-    if ! ninja -C build/win -t targets all 2>/dev/null | grep -q '^console_cost:'; then
-        cmake build/win >"$work/win-configure.log" 2>&1 ||
-            { cat "$work/win-configure.log"; console_ok=1; }
-    fi
-    if [ $console_ok -eq 0 ]; then
-        if cmake --build build/win --target console_cost -- -j2 >"$work/win-build.log" 2>&1; then
-            tools/wine-run.sh build/win/bin/console_cost.exe "$rounds" ||
-                { echo "bench: the console cost program failed" >&2; console_ok=1; }
-        else
-            cat "$work/win-build.log"
-            echo "bench: the console cost program did not build" >&2
-            console_ok=1
-        fi
+configure_quietly build/win.configure.log --preset win || console_ok=1
+if [ $console_ok -eq 0 ]; then
+    if cmake --build build/win --target console_cost --parallel "$build_jobs" \
+        >"$work/win-build.log" 2>&1; then
+        tools/wine-run.sh build/win/bin/console_cost.exe "$rounds" ||
+            { echo "bench: the console cost program failed" >&2; console_ok=1; }
+    else
+        cat "$work/win-build.log"
+        echo "bench: the console cost program did not build" >&2
+        console_ok=1
     fi
 fi
 

@@ -7,7 +7,8 @@
 #                                          stand-in TakeCmd.dll in a folder of
 #                                          their own, and the end to end cases
 #   SHA256SUMS                             for both
-# The text files for Windows get CRLF line ends.  The build stamp is the
+# The version is project()'s in CMakeLists.txt; the text files for Windows
+# get it where they say @VERSION@, and CRLF line ends.  The build stamp is the
 # commit's time (SOURCE_DATE_EPOCH, when set, wins), and the zips take their
 # dates from it too, so one commit gives the same bytes anywhere.
 #
@@ -20,6 +21,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+source tools/build-env.sh
 
 check=1
 [ "${1:-}" = "--no-check" ] && check=0
@@ -31,10 +33,8 @@ if [ -z "$user_epoch" ] && [ $in_git -eq 0 ]; then
     echo "dist: not a git checkout: the release is dated now and cannot be reproduced"
     commit_time="$(date +%s)"
 fi
+[ $in_git -eq 1 ] || echo "dist: not a git checkout: the test kit takes every file in e2e/"
 export SOURCE_DATE_EPOCH="${user_epoch:-$commit_time}"
-version="$(sed -n 's/^FILEVERSION *\([0-9]*\),\([0-9]*\),\([0-9]*\),.*/\1.\2.\3/p' host/version.rc)"
-plugin_zip="CellAttr-$version-win-x64.zip"
-kit_zip="CellAttr-$version-win-x64-tests.zip"
 # What the kit runs, beside the stand-in host they need.
 kit_programs=(TakeCmd.dll CellAttr.dll cmdproc.exe cellattr_tests.exe cellattr_plugin_tests.exe
               cellattr_detached_tests.exe cellattr_e2e_tests.exe)
@@ -46,27 +46,33 @@ fail() {  # why
 
 echo "== building build/win (the shipped DLL and the kit's programs)"
 mkdir -p build
-if [ ! -f build/win/build.ninja ]; then
-    cmake --preset win >build/win.configure.log 2>&1 || { cat build/win.configure.log; exit 1; }
-fi
+configure_quietly build/win.configure.log --preset win || exit 1
+# The version as project() in CMakeLists.txt states it, which the configure
+# step writes down.
+version="$(cat build/win/version.txt 2>/dev/null)" || fail "build/win/version.txt is missing"
+[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "build/win/version.txt holds \"$version\""
+plugin_zip="CellAttr-$version-win-x64.zip"
+kit_zip="CellAttr-$version-win-x64-tests.zip"
 targets=()
 for program in "${kit_programs[@]}"; do
     targets+=("${program%.*}")
 done
-cmake --build --preset win --target "${targets[@]}" -- -j2 >build/dist.build.log 2>&1 ||
+cmake --build --preset win --target "${targets[@]}" --parallel "$build_jobs" \
+    >build/dist.build.log 2>&1 ||
     { cat build/dist.build.log; fail "the Windows build failed"; }
 
 bin=build/win/bin
 stage=build/dist-stage
 rm -rf "$stage" dist
 mkdir -p "$stage" dist
-crlf() {  # from, to
-    sed 's/\r*$/\r/' "$1" > "$2"
+# A text for Windows: CRLF line ends, and the version where it says @VERSION@.
+windows_text() {  # from, to
+    sed -e "s/@VERSION@/$version/g" -e 's/\r*$/\r/' "$1" > "$2"
 }
-crlf LICENSE "$stage/LICENSE"
-crlf release/README.txt "$stage/README.txt"
-crlf release/kit-README.txt "$stage/kit-README.txt"
-crlf release/run-tests.cmd "$stage/run-tests.cmd"
+windows_text LICENSE "$stage/LICENSE"
+windows_text release/README.txt "$stage/README.txt"
+windows_text release/kit-README.txt "$stage/kit-README.txt"
+windows_text release/run-tests.cmd "$stage/run-tests.cmd"
 
 # Nothing of this machine may be in what ships but its name: no path of the
 # source or build tree, in either of the DLL's encodings of text.
@@ -91,9 +97,24 @@ kit_entries=("run-tests.cmd=$stage/run-tests.cmd" "README.txt=$stage/kit-README.
 for program in "${kit_programs[@]}"; do
     kit_entries+=("stand-in-host/$program=$bin/$program")
 done
-while IFS= read -r case_file; do
+# The end to end cases are the files git tracks in e2e/: a stray file there
+# must neither ship nor spoil the reproduction.  Outside a git checkout, every
+# file in the folder.
+case_files=()
+if [ $in_git -eq 1 ]; then
+    while IFS= read -r -d '' path; do
+        case_files+=("${path#e2e/}")
+    done < <(git ls-files -z e2e)
+else
+    while IFS= read -r -d '' name; do
+        case_files+=("$name")
+    done < <(cd e2e && find . -maxdepth 1 -type f -printf '%P\0' | LC_ALL=C sort -z)
+fi
+[ ${#case_files[@]} -gt 0 ] || fail "e2e/ holds no end to end cases"
+for case_file in "${case_files[@]}"; do
+    [ -f "e2e/$case_file" ] || fail "e2e/$case_file is tracked by git but missing"
     kit_entries+=("e2e/$case_file=e2e/$case_file")
-done < <(cd e2e && LC_ALL=C ls)
+done
 python3 tools/make_zip.py "dist/$kit_zip" "$SOURCE_DATE_EPOCH" "${kit_entries[@]}"
 (cd dist && sha256sum "$plugin_zip" "$kit_zip" > SHA256SUMS)
 

@@ -11,6 +11,7 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+source tools/build-env.sh
 
 seconds="${1:-60}"
 shift || true
@@ -47,23 +48,22 @@ summary() {
     exit 1
 }
 
-# The tree of its own: clang is the only compiler with libFuzzer.
+# The tree of its own: clang is the only compiler with libFuzzer.  It is
+# configured every time, so that a changed option takes effect.
 mkdir -p build
-if [ ! -f "$dir/build.ninja" ]; then
-    CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCELLATTR_FUZZ=ON -DCELLATTR_TESTS=OFF -DCELLATTR_BENCH=OFF \
-        >"$dir.configure.log" 2>&1 || {
-        cat "$dir.configure.log"
-        rm -rf "$dir"  # configure again next time
-        failed=("${targets[@]}")
-        summary
-    }
-fi
+CC=clang CXX=clang++ configure_quietly "$dir.configure.log" -S . -B "$dir" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCELLATTR_FUZZ=ON -DCELLATTR_TESTS=OFF \
+    -DCELLATTR_BENCH=OFF || {
+    rm -rf "$dir"  # start afresh next time, with the compilers looked up anew
+    failed=("${targets[@]}")
+    summary
+}
 build_targets=()
 for t in "${targets[@]}"; do
     build_targets+=("${t}_fuzz")
 done
-if ! cmake --build "$dir" --target "${build_targets[@]}" -- -j2 >"$work/build.log" 2>&1; then
+if ! cmake --build "$dir" --target "${build_targets[@]}" --parallel "$build_jobs" \
+    >"$work/build.log" 2>&1; then
     cat "$work/build.log"
     failed=("${targets[@]}")
     summary

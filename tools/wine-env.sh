@@ -11,9 +11,43 @@ else
     export WINEPREFIX="${WINEPREFIX:-$wine_root/build/wineprefix}"
 fi
 export WINEDEBUG="${WINEDEBUG:--all}"
-WINE="${WINE:-/usr/lib/wine/wine64}"
-WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver64}"
-[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+
+# Prints the first of the candidates that is a program: a path that is
+# executable, or a name found on PATH.
+wine_first_program() {  # candidates...
+    local candidate
+    for candidate in "$@"; do
+        if [[ "$candidate" == */* ]]; then
+            [ -f "$candidate" ] && [ -x "$candidate" ] && printf '%s\n' "$candidate" && return 0
+        else
+            type -P "$candidate" && return 0
+        fi
+    done
+    return 1
+}
+
+# Sets VARIABLE to the program it names when the user set it (a path, or a
+# name on PATH), else to the first of the candidates that is a program; says
+# so in one line and fails when there is none.
+wine_choose() {  # variable, candidates...
+    local variable="$1" found
+    shift
+    if [ -n "${!variable:-}" ]; then
+        found="$(wine_first_program "${!variable}")" ||
+            { echo "wine-env: $variable=${!variable} is not a program" >&2; return 1; }
+    else
+        found="$(wine_first_program "$@")" || {
+            echo "wine-env: found none of $*; install Wine (tools/setup.sh) or set $variable" >&2
+            return 1
+        }
+    fi
+    printf -v "$variable" '%s' "$found"
+}
+
+# Where Debian and Ubuntu install Wine, the 64-bit loader first, then PATH.
+wine_choose WINE /usr/lib/wine/wine64 /usr/lib/wine/wine wine64 wine || exit 1
+wine_choose WINESERVER /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver \
+    wineserver64 wineserver || exit 1
 
 # Makes the prefix if it is new.  Wine says a good deal while it does that,
 # which must not land in the output of the program being run, so it is done
