@@ -4,7 +4,7 @@
 // a console (UTF-16, with a prompt).
 #include "cmdproc.h"
 
-#include "../standin/standin_host.h"
+#include "../takecmd/standin_host.h"
 
 namespace {
 

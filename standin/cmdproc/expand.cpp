@@ -4,7 +4,7 @@
 // function yields is expanded again (a % in a batch file's name stays a %).
 #include "cmdproc.h"
 
-#include "../standin/standin_host.h"
+#include "../takecmd/standin_host.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 // standard input.  The built-ins are listed in Usage() (builtins.cpp).
 #include "cmdproc.h"
 
-#include "../standin/standin_host.h"
+#include "../takecmd/standin_host.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "standin_host.h"
 
 #include "format.h"
-#include "../host/host_services.h"
+#include "../../host/host_services.h"
 
 #include <cstdarg>
 #include <map>

@@ -3,8 +3,8 @@
 // text helpers that all the built-ins share.
 #include "cmdproc.h"
 
-#include "../host/host_services.h"
-#include "../standin/standin_host.h"
+#include "../../host/host_services.h"
+#include "../takecmd/standin_host.h"
 
 #include <string>
 

@@ -16,7 +16,7 @@
 //   snap.cpp             snap: the visible window as an SVG picture
 #pragma once
 
-#include "../host/plugin.h"
+#include "../../host/plugin.h"
 
 #include <windows.h>
 

@@ -8,7 +8,7 @@
 // it the way @CELLATTR does.
 #include "cmdproc.h"
 
-#include "../query/color_names.h"
+#include "../../query/color_names.h"
 
 #include <cstdio>
 #include <string>
