@@ -42,12 +42,6 @@ bool IsBlank(char16_t c)
     return c == u' ' || c == u'\t';
 }
 
-bool IsNameChar(char16_t c)
-{
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
-           c == u'_' || c == u'$';
-}
-
 std::u16string Lower(std::u16string text)
 {
     for (char16_t& c : text)

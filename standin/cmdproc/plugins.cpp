@@ -95,7 +95,7 @@ std::u16string CallFunction(const std::u16string& name, const std::u16string& ar
 {
     std::string exportName = "f_";
     for (char16_t c : Lower(name))
-        exportName += static_cast<char>(c);  // names are ASCII (IsNameChar)
+        exportName += static_cast<char>(c);  // the expander's names are ASCII
     VariableFn function = nullptr;
     for (const Plugin& plugin : plugins)
         if (plugin.module != nullptr &&
