@@ -93,8 +93,10 @@ void Out(const std::u16string& text);
 // plugin's by their "cmdproc: " start.
 void Error(const std::u16string& text);
 // A complaint about a system call that failed: what failed, then the error
-// code, as "Cannot open X (error 2)".
-void SystemError(const std::u16string& what, DWORD code = GetLastError());
+// code, as "Cannot open X (error 2)".  The caller takes the code with
+// GetLastError() before anything else runs, building the message included,
+// since whatever runs in between may change it.
+void SystemError(const std::u16string& what, DWORD code);
 
 std::u16string Number(long long value);
 const wchar_t* W(const std::u16string& s);

@@ -28,7 +28,8 @@ bool LoadPlugin(Plugin& plugin)
 {
     plugin.module = LoadLibraryW(W(plugin.path));
     if (plugin.module == nullptr) {
-        SystemError(u"Cannot load " + plugin.path);
+        DWORD error = GetLastError();
+        SystemError(u"Cannot load " + plugin.path, error);
         return false;
     }
     auto getInfo = Export<GetPluginInfoFn>(plugin.module, "GetPluginInfo");
