@@ -7,8 +7,8 @@
 // BM_FormatVsReference/format:N with ns, ref_ns, copy_ns, speedup and
 // copy_ratio.
 #include "../query/cellattr.h"
-#include "../standin/sim_console.h"
-#include "../standin/standin_host.h"
+#include "../standin/platform/sim_console.h"
+#include "../standin/takecmd/standin_host.h"
 #include "../tests/reference_format.h"
 
 #include <benchmark/benchmark.h>

@@ -22,8 +22,8 @@
 // next one would not have fitted the buffer.
 #include "../query/cellattr.h"
 #include "../query/console.h"
-#include "../standin/sim_console.h"
-#include "../standin/standin_host.h"
+#include "../standin/platform/sim_console.h"
+#include "../standin/takecmd/standin_host.h"
 #include "fuzz_check.h"
 
 #include <algorithm>

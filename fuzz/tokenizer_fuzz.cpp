@@ -2,7 +2,7 @@
 // two to a character (little-endian), are copied and zero-terminated; after
 // every call ArgList must hold what plugin_support.h promises.
 #include "../support/plugin_support.h"
-#include "../standin/standin_host.h"
+#include "../standin/takecmd/standin_host.h"
 #include "fuzz_check.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // capture_native.cpp - capture through the native stand-in's record.
 #include "capture.h"
 
-#include "../standin/standin_host.h"
+#include "../standin/takecmd/standin_host.h"
 
 void StderrCaptureBegin()
 {

@@ -3,7 +3,7 @@
 // back.
 #include "capture.h"
 
-#include "../standin/standin_host.h"
+#include "../standin/takecmd/standin_host.h"
 
 #include <windows.h>
 

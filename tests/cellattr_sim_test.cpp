@@ -1,7 +1,7 @@
 // Tests of @CELLATTR on the simulated console: formats, masks, positions,
 // every failure with its exact message, and the result capacity.
 #include "../query/cellattr.h"
-#include "../standin/sim_console.h"
+#include "../standin/platform/sim_console.h"
 #include "capture.h"
 #include "cellattr_cases.h"
 

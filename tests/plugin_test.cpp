@@ -2,8 +2,8 @@
 // record, the load banner and the help lookup.
 #include "../host/plugin.h"
 #include "../query/cellattr.h"
-#include "../standin/sim_console.h"
-#include "../standin/standin_host.h"
+#include "../standin/platform/sim_console.h"
+#include "../standin/takecmd/standin_host.h"
 #include "capture.h"
 #include "cellattr_cases.h"
 #include "help_text.h"

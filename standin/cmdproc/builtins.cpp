@@ -3,8 +3,8 @@
 // text helpers that all the built-ins share.
 #include "cmdproc.h"
 
-#include "../host/host_services.h"
-#include "../standin/standin_host.h"
+#include "../../host/host_services.h"
+#include "../takecmd/standin_host.h"
 
 #include <string>
 
@@ -40,12 +40,6 @@ const wchar_t* W(const std::u16string& s)
 bool IsBlank(char16_t c)
 {
     return c == u' ' || c == u'\t';
-}
-
-bool IsNameChar(char16_t c)
-{
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
-           c == u'_' || c == u'$';
 }
 
 std::u16string Lower(std::u16string text)

@@ -2,10 +2,10 @@
 // native build: the stand-in's handles, a small table of system messages for
 // the error codes the module can meet, the stand-in formatter for wsprintfW,
 // our own space table and a recorded message box.
-#include "../support/platform.h"
+#include "../../support/platform.h"
 
-#include "format.h"
-#include "standin_host.h"
+#include "../takecmd/format.h"
+#include "../takecmd/standin_host.h"
 
 #include <cstdarg>
 

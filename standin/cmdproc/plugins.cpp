@@ -3,7 +3,7 @@
 // their variable functions and help.
 #include "cmdproc.h"
 
-#include "../host/host_services.h"
+#include "../../host/host_services.h"
 
 std::vector<Plugin> plugins;
 
@@ -28,7 +28,8 @@ bool LoadPlugin(Plugin& plugin)
 {
     plugin.module = LoadLibraryW(W(plugin.path));
     if (plugin.module == nullptr) {
-        SystemError(u"Cannot load " + plugin.path);
+        DWORD error = GetLastError();
+        SystemError(u"Cannot load " + plugin.path, error);
         return false;
     }
     auto getInfo = Export<GetPluginInfoFn>(plugin.module, "GetPluginInfo");
@@ -95,7 +96,7 @@ std::u16string CallFunction(const std::u16string& name, const std::u16string& ar
 {
     std::string exportName = "f_";
     for (char16_t c : Lower(name))
-        exportName += static_cast<char>(c);  // names are ASCII (IsNameChar)
+        exportName += static_cast<char>(c);  // the expander's names are ASCII
     VariableFn function = nullptr;
     for (const Plugin& plugin : plugins)
         if (plugin.module != nullptr &&

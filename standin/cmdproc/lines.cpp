@@ -4,7 +4,7 @@
 // a console (UTF-16, with a prompt).
 #include "cmdproc.h"
 
-#include "../standin/standin_host.h"
+#include "../takecmd/standin_host.h"
 
 namespace {
 
@@ -188,7 +188,8 @@ bool RunBatch(const std::u16string& name)
     HANDLE file = CreateFileW(W(fullName), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        SystemError(u"Cannot open " + fullName);
+        DWORD error = GetLastError();
+        SystemError(u"Cannot open " + fullName, error);
         return false;
     }
     std::string bytes;

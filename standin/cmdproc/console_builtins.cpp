@@ -13,7 +13,8 @@ bool ParseCell(HANDLE console, const std::u16string& rowWord, const std::u16stri
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(console, &info)) {
-        SystemError(u"Cannot read the screen buffer's layout");
+        DWORD error = GetLastError();
+        SystemError(u"Cannot read the screen buffer's layout", error);
         return false;
     }
     long long row, column;
@@ -55,8 +56,10 @@ HANDLE OpenConsole()
     HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                                  nullptr);
-    if (console == INVALID_HANDLE_VALUE)
-        SystemError(u"No console");
+    if (console == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        SystemError(u"No console", error);
+    }
     return console;
 }
 
@@ -91,8 +94,10 @@ void Paint(const std::u16string& args)
         cells[i] = attributes[i % attributes.size()];
     DWORD written;
     if (!WriteConsoleOutputAttribute(console, cells.data(), static_cast<DWORD>(cells.size()), at,
-                                     &written))
-        SystemError(u"WriteConsoleOutputAttribute failed");
+                                     &written)) {
+        DWORD error = GetLastError();
+        SystemError(u"WriteConsoleOutputAttribute failed", error);
+    }
     CloseHandle(console);
 }
 
@@ -114,8 +119,10 @@ void WriteText(const std::u16string& args)
         return;
     DWORD written;
     if (!WriteConsoleOutputCharacterW(console, W(text), static_cast<DWORD>(text.size()), at,
-                                      &written))
-        SystemError(u"WriteConsoleOutputCharacter failed");
+                                      &written)) {
+        DWORD error = GetLastError();
+        SystemError(u"WriteConsoleOutputCharacter failed", error);
+    }
     CloseHandle(console);
 }
 
@@ -132,8 +139,10 @@ void MoveCursor(const std::u16string& args)
     COORD at;
     if (!OpenAtCell(rowWord, columnWord, &console, &at))
         return;
-    if (!SetConsoleCursorPosition(console, at))
-        SystemError(u"SetConsoleCursorPosition failed");
+    if (!SetConsoleCursorPosition(console, at)) {
+        DWORD error = GetLastError();
+        SystemError(u"SetConsoleCursorPosition failed", error);
+    }
     CloseHandle(console);
 }
 
@@ -181,10 +190,13 @@ void SizeWindow(const std::u16string& args)
                    std::max(info.dwSize.Y, static_cast<SHORT>(rows))};
         SMALL_RECT window{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
         if (!SetConsoleScreenBufferSize(console, size) ||
-            !SetConsoleWindowInfo(console, TRUE, &window))
-            SystemError(u"Cannot size the window");
+            !SetConsoleWindowInfo(console, TRUE, &window)) {
+            DWORD error = GetLastError();
+            SystemError(u"Cannot size the window", error);
+        }
     } else {
-        SystemError(u"Cannot read the screen buffer's layout");
+        DWORD error = GetLastError();
+        SystemError(u"Cannot read the screen buffer's layout", error);
     }
     CloseHandle(console);
 }
@@ -192,6 +204,8 @@ void SizeWindow(const std::u16string& args)
 // Gives up the console, so that the plugin meets a process without one.
 void Detach()
 {
-    if (!FreeConsole())
-        SystemError(u"FreeConsole failed");
+    if (!FreeConsole()) {
+        DWORD error = GetLastError();
+        SystemError(u"FreeConsole failed", error);
+    }
 }

@@ -8,7 +8,7 @@
 // it the way @CELLATTR does.
 #include "cmdproc.h"
 
-#include "../query/color_names.h"
+#include "../../query/color_names.h"
 
 #include <cstdio>
 #include <string>
@@ -111,7 +111,8 @@ bool ReadScreen(HANDLE console, Screen* screen)
     CONSOLE_SCREEN_BUFFER_INFOEX info{};
     info.cbSize = sizeof info;
     if (!GetConsoleScreenBufferInfoEx(console, &info)) {
-        SystemError(u"Cannot read the screen buffer's layout");
+        DWORD error = GetLastError();
+        SystemError(u"Cannot read the screen buffer's layout", error);
         return false;
     }
     screen->top = info.srWindow.Top;
@@ -136,7 +137,8 @@ bool ReadScreen(HANDLE console, Screen* screen)
                           y};
         if (!ReadConsoleOutputW(console, &screen->cells[static_cast<size_t>(r) * screen->columns],
                                 COORD{screen->columns, 1}, COORD{0, 0}, &region)) {
-            SystemError(u"ReadConsoleOutput failed");
+            DWORD error = GetLastError();
+            SystemError(u"ReadConsoleOutput failed", error);
             return false;
         }
     }
@@ -237,14 +239,17 @@ bool WriteFileWhole(const std::u16string& path, const std::string& bytes)
     HANDLE file = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        SystemError(u"Cannot create " + path);
+        DWORD error = GetLastError();
+        SystemError(u"Cannot create " + path, error);
         return false;
     }
     DWORD written = 0;
     bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
               written == bytes.size();
-    if (!ok)
-        SystemError(u"Cannot write " + path);
+    if (!ok) {
+        DWORD error = GetLastError();
+        SystemError(u"Cannot write " + path, error);
+    }
     CloseHandle(file);
     return ok;
 }

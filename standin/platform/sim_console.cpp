@@ -3,7 +3,7 @@
 // a run continues on the following rows and stops at the end of the buffer.
 #include "sim_console.h"
 
-#include "../query/console.h"
+#include "../../query/console.h"
 
 #include <cstddef>
 #include <vector>

@@ -12,7 +12,7 @@
 // standard input.  The built-ins are listed in Usage() (builtins.cpp).
 #include "cmdproc.h"
 
-#include "../standin/standin_host.h"
+#include "../takecmd/standin_host.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ bool Redirect(DWORD which, const std::u16string& path, const std::u16string& out
                       : CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        SystemError(u"Cannot create " + path);
+        DWORD error = GetLastError();
+        SystemError(u"Cannot create " + path, error);
         return false;
     }
     SetStdHandle(which, file);

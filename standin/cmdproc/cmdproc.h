@@ -5,8 +5,8 @@
 // cmdproc is a test host for the demo and the end to end suite, not a
 // product.  It loads plugins by path as the host does, runs a batch file or
 // standard input a line at a time, and expands %name, %[name] and
-// %@NAME[args] through the stand-in TakeCmd.dll's variables and the plugins'
-// f_name exports.  The rooms:
+// %@NAME[args] with the stand-in host's own expander, through the stand-in
+// TakeCmd.dll's variables and the plugins' f_name exports.  The rooms:
 //   main.cpp             command line, redirection, start and end of the run
 //   plugins.cpp          loading and unloading plugins, calling their exports
 //   expand.cpp           expanding a line, once, left to right
@@ -16,7 +16,7 @@
 //   snap.cpp             snap: the visible window as an SVG picture
 #pragma once
 
-#include "../host/plugin.h"
+#include "../../host/plugin.h"
 
 #include <windows.h>
 
@@ -41,7 +41,8 @@ bool LoadAll();
 // ShutdownPlugin and FreeLibrary for each, last loaded first.
 void UnloadAll();
 // Calls the f_name export of the first plugin that has one with the
-// (expanded) arguments; a failing or unknown function yields nothing.
+// (expanded) arguments; a failing or unknown function yields nothing.  The
+// expander calls it for each %@NAME[args].
 std::u16string CallFunction(const std::u16string& name, const std::u16string& args);
 // help @name: asks each plugin's Help.
 void AskHelp(const std::u16string& args);
@@ -92,15 +93,14 @@ void Out(const std::u16string& text);
 // plugin's by their "cmdproc: " start.
 void Error(const std::u16string& text);
 // A complaint about a system call that failed: what failed, then the error
-// code, as "Cannot open X (error 2)".
-void SystemError(const std::u16string& what, DWORD code = GetLastError());
+// code, as "Cannot open X (error 2)".  The caller takes the code with
+// GetLastError() before anything else runs, building the message included,
+// since whatever runs in between may change it.
+void SystemError(const std::u16string& what, DWORD code);
 
 std::u16string Number(long long value);
 const wchar_t* W(const std::u16string& s);
 bool IsBlank(char16_t c);
-// The characters of a variable's or function's name, as the stand-in host
-// reads them.
-bool IsNameChar(char16_t c);
 std::u16string Lower(std::u16string text);
 // The next blank-separated word from pos on; pos is left just after it.
 std::u16string NextWord(const std::u16string& text, size_t& pos);

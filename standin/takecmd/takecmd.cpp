@@ -1,12 +1,14 @@
 // takecmd.cpp - a stand-in for the host's TakeCmd.dll: formatted output to
-// the console and to a handle, and variable expansion over a small table.
+// the console and to a handle, and variable expansion (expand.cpp) over a
+// small table.
 // Built natively as a library linked into the tests (output is recorded per
 // handle), and for Windows as TakeCmd.dll (output goes to the real handle).
 #define STANDIN_HOST_BUILD
 #include "standin_host.h"
 
+#include "expand.h"
 #include "format.h"
-#include "../host/host_services.h"
+#include "../../host/host_services.h"
 
 #include <cstdarg>
 #include <map>
@@ -42,15 +44,9 @@ std::u16string Key(const char16_t* name, size_t n)
     return key;
 }
 
-bool IsNameChar(char16_t c)
+std::u16string Lookup(const std::u16string& name)
 {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
-           c == u'_' || c == u'$';
-}
-
-std::u16string Lookup(const char16_t* name, size_t n)
-{
-    auto it = Variables().find(Key(name, n));
+    auto it = Variables().find(Key(name.data(), name.size()));
     return it == Variables().end() ? std::u16string() : it->second;
 }
 
@@ -126,35 +122,8 @@ void StandinExpand(char16_t* buffer, size_t capacity)
 {
     if (buffer == nullptr || capacity == 0)
         return;
-    std::u16string out;
-    for (const char16_t* p = buffer; *p != 0; ++p) {
-        if (*p != u'%') {
-            out += *p;
-        } else if (p[1] == u'%') {
-            out += u'%';
-            ++p;
-        } else if (p[1] == u'[') {
-            const char16_t* name = p + 2;
-            const char16_t* close = name;
-            while (*close != 0 && *close != u']')
-                ++close;
-            if (*close == 0) {  // unclosed: not a reference
-                out += *p;
-                continue;
-            }
-            out += Lookup(name, static_cast<size_t>(close - name));
-            p = close;
-        } else if (IsNameChar(p[1])) {
-            const char16_t* name = p + 1;
-            const char16_t* end = name;
-            while (IsNameChar(*end))
-                ++end;
-            out += Lookup(name, static_cast<size_t>(end - name));
-            p = end - 1;
-        } else {
-            out += *p;
-        }
-    }
+    // Functions are the command processor's to call: "%@" stays as it is.
+    std::u16string out = standin::ExpandText(buffer, Lookup, nullptr);
     size_t n = out.size() < capacity - 1 ? out.size() : capacity - 1;
     out.copy(buffer, n);
     buffer[n] = 0;

@@ -34,8 +34,8 @@ STANDIN_API void StandinResetVariables();
 inline constexpr size_t STANDIN_LINE_LIMIT = 8191;
 
 // Expands %name and %[name] references in place, "%%" to "%", leaving a "%"
-// not followed by a name as it is.  The result is cut to capacity characters
-// with the terminator.  ExpandVariables does the same with the line limit
+// not followed by a name as it is, "%@" too (see expand.h).  The result is
+// cut to capacity characters with the terminator.  ExpandVariables does the same with the line limit
 // (STANDIN_LINE_LIMIT + 1 with the terminator), whatever the size of the
 // caller's buffer, as a real host writes the whole expansion back.
 STANDIN_API void StandinExpand(char16_t* buffer, size_t capacity);
