@@ -64,6 +64,7 @@ run_step() {  # name, command...
     rm -f "$log"
 }
 
+run_step "usage texts in step" python3 tools/check-usage.py
 # The release: both zips and SHA256SUMS in dist/, and a clean clone built in
 # another folder with the clock moved must give the same bytes.
 run_step "release (make dist), reproduced byte for byte" tools/dist.sh
