@@ -4,7 +4,8 @@
 # so the repository is never changed.  A finding is kept in
 # build/fuzz/artifacts/<target>/ and its report printed.  SECONDS of 0 runs
 # the seeds only.  Ends with GoogleTest's summary lines, one "test" a target:
-#   [  PASSED  ] N tests.            or
+#   [==========] N tests from 1 test suite ran. (fuzz targets, ...)
+#   [  PASSED  ] N tests.            and/or
 #   [  FAILED  ] N tests, listed below:
 # and exits non-zero on any finding or build failure.
 #   tools/fuzz.sh SECONDS [--gtest_brief=1]
@@ -34,8 +35,10 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 failed=()
+stats=()
 summary() {
     local passed=$((${#targets[@]} - ${#failed[@]}))
+    echo "[==========] ${#targets[@]} tests from 1 test suite ran. (fuzz targets, ${what:-not run}: ${stats[*]:-none passed})"
     if [ ${#failed[@]} -eq 0 ]; then
         echo "[  PASSED  ] $passed tests."
         exit 0
@@ -82,7 +85,6 @@ else
 fi
 [ $brief -eq 0 ] && echo "[==========] Running ${#targets[@]} fuzz targets, $what."
 
-stats=()
 for t in "${targets[@]}"; do
     corpus="$work/corpus-$t"
     artifacts="$dir/artifacts/$t/"
@@ -114,5 +116,4 @@ for t in "${targets[@]}"; do
     fi
 done
 
-echo "[==========] ${#targets[@]} fuzz targets ran ($what): ${stats[*]:-none passed}."
 summary

@@ -10,11 +10,11 @@ bin="$root/build/win/bin"
 
 unset DISPLAY WAYLAND_DISPLAY
 source "$root/tools/wine-env.sh"
+source "$root/tools/gtest-summary.sh"
 
 fail() {  # why
     echo "picture-test: $1" >&2
-    echo "[  FAILED  ] 1 test, listed below:"
-    echo "[  FAILED  ] Picture.snapshot"
+    gtest_report 0 1 Picture.snapshot
     exit 1
 }
 

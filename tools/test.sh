@@ -1,84 +1,161 @@
 #!/bin/bash
-# Every test: the native suites (plain and under ASan+UBSan), the release
-# and the Windows test kit run under Wine, the picture test and the fuzzers.
-# Prints each suite's summary, then one line of totals; exits non-zero on any
-# failure.
+# Every test, as `make test` runs them: the native suites (plain and under
+# ASan+UBSan), the usage texts and the CI workflow, the release and its
+# reproduction, the Windows suites through the test kit under Wine, the
+# picture test and the fuzzers.  Prints each suite's summary, then one line
+# of totals, "N passed, M failed"; exits non-zero on any failure.
+#
+# The suites are CTest's (the test presets of CMakePresets.json), and the
+# native ones and the picture test run through it here.  The four Windows
+# suites run once, inside the test kit as users run it (tools/kit-test.sh);
+# `ctest --preset win` runs them straight from the build tree instead.
+#
+# Nothing counts that was not seen: a GoogleTest program must list its tests
+# and then report exactly those; every other suite must end with a complete
+# summary in GoogleTest's words that agrees with its exit code.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+source tools/gtest-summary.sh
 
 passed=0
 failed=0
 failures=()
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
 
-# Runs one GoogleTest program (through a launcher, if given) and adds its
-# counts to the totals.
-run_suite() {  # name, command...
-    local name="$1"
-    shift
-    local log
-    log="$(mktemp)"
-    echo "== $name"
-    "$@" --gtest_brief=1 >"$log" 2>&1
-    local rc=$?
-    grep -v '^Running main' "$log"
-    local p f
-    local ran
-    ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\? from .* ran\..*/\1/p' "$log" | tail -1)
-    p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\..*/\1/p' "$log" | tail -1)
-    f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?, listed below.*/\1/p' "$log" | tail -1)
-    # Brief output may leave out the failure count: it is what did not pass.
-    [ -z "$f" ] && [ -n "$ran" ] && f=$((ran - ${p:-0}))
-    [ "$f" = 0 ] && f=
-    passed=$((passed + ${p:-0}))
-    failed=$((failed + ${f:-0}))
-    if [ $rc -ne 0 ]; then
-        failures+=("$name")
-        [ -z "$f" ] && failed=$((failed + 1))  # crashed before its summary
+# Adds the counts in the summary of LOG, a suite's output, to the totals.
+# With LISTED, the summary must account for exactly that many tests.  A suite
+# that cannot report, or whose exit code RC disagrees with its summary,
+# counts as one failure, and nothing of it as passed.
+count() {  # name, log, rc, [listed]
+    local name="$1" log="$2" rc="$3" listed="${4:-}" counts p f why=""
+    if ! counts="$(gtest_counts "$log")"; then
+        why="no complete GoogleTest summary (exit code $rc)"
+    else
+        read -r p f <<<"$counts"
+        if [ -n "$listed" ] && [ $((p + f)) -ne "$listed" ]; then
+            why="it reports $((p + f)) tests, but lists $listed"
+        elif [ "$f" -eq 0 ] && [ "$rc" -ne 0 ]; then
+            why="exit code $rc, though it reports no failure"
+        elif [ "$f" -ne 0 ] && [ "$rc" -eq 0 ]; then
+            why="exit code 0, though it reports $f failed"
+        fi
     fi
-    rm -f "$log"
+    if [ -n "$why" ]; then
+        echo "** $name counts as one failure: $why"
+        failed=$((failed + 1))
+        failures+=("$name")
+        return
+    fi
+    passed=$((passed + p))
+    failed=$((failed + f))
+    [ "$f" -eq 0 ] || failures+=("$name")
 }
 
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Runs one CTest test of a preset and leaves its output, without CTest's own
+# lines, in FILE; any further arguments are set in its environment (such as
+# GTEST_BRIEF=1, which GoogleTest reads, and which CTest and Wine pass on).
+# Returns CTest's exit code.
+ctest_run() {  # preset, test, file, [VARIABLE=value...]
+    local preset="$1" test="$2" file="$3"
+    shift 3
+    env "$@" ctest --preset "$preset" -R "^$test\$" -V >"$file.ctest" 2>&1
+    local rc=$?
+    sed -n 's/^[0-9][0-9]*: //p' "$file.ctest" |
+        grep -vE '^(Test command|Working Directory|Environment variables|Test timeout)' >"$file"
+    grep -q "^1/1 Test" "$file.ctest" || { cat "$file.ctest"; return 1; }
+    return $rc
+}
 
-run_suite "native" build/native/bin/cellattr_tests
-run_suite "native, sanitized" build/asan/bin/cellattr_tests
+# The tests that a preset defines: a line each, its name and then its
+# command, separated by tabs.
+tests_of() {  # preset
+    ctest --preset "$1" --show-only=json-v1 2>/dev/null | python3 -c '
+import json, sys
+for test in json.load(sys.stdin)["tests"]:
+    print("\t".join([test["name"]] + test["command"]))'
+}
 
-# Runs a step that is not a GoogleTest program as one test: it passes when
-# it exits with 0; its output is shown when it fails.
+# Every test of a preset, each a GoogleTest program: its command lists its
+# tests, then CTest runs them.
+run_preset() {  # preset
+    local preset="$1" line name command listed rc
+    local -a tests
+    mapfile -t tests < <(tests_of "$preset")
+    if [ ${#tests[@]} -eq 0 ]; then
+        echo "** CTest has no tests in the preset $preset"
+        failed=$((failed + 1))
+        failures+=("$preset")
+        return
+    fi
+    for line in "${tests[@]}"; do
+        IFS=$'\t' read -r -a command <<<"$line"
+        name="${command[0]}"
+        echo "== $name ($preset)"
+        "${command[@]:1}" --gtest_list_tests >"$work/list" 2>&1
+        rc=$?
+        listed="$(gtest_listed "$work/list")"
+        if [ "$rc" -ne 0 ] || [ "$listed" -eq 0 ]; then
+            cat "$work/list"
+            echo "** $name ($preset) counts as one failure: it listed no tests (exit code $rc)"
+            failed=$((failed + 1))
+            failures+=("$name ($preset)")
+            continue
+        fi
+        ctest_run "$preset" "$name" "$work/run" GTEST_BRIEF=1
+        rc=$?
+        grep -v '^Running main' "$work/run"
+        count "$name ($preset)" "$work/run" "$rc" "$listed"
+    done
+}
+
+# A script that reports in GoogleTest's words: what it says is counted.
+run_script() {  # name, command...
+    local name="$1"
+    shift
+    echo "== $name"
+    "$@" >"$work/run" 2>&1
+    local rc=$?
+    cat "$work/run"
+    count "$name" "$work/run" "$rc"
+}
+
+# A step that is not a suite counts as one test: it passes when it exits
+# with 0; its output is shown when it fails.
 run_step() {  # name, command...
     local name="$1"
     shift
-    local log
-    log="$(mktemp)"
     echo "== $name"
-    if "$@" >"$log" 2>&1; then
+    if "$@" >"$work/step" 2>&1; then
         passed=$((passed + 1))
-        grep -E '^dist: ' "$log"
+        grep -E '^(dist|actionlint): ' "$work/step"
     else
-        cat "$log"
+        cat "$work/step"
         failed=$((failed + 1))
         failures+=("$name")
     fi
-    rm -f "$log"
 }
 
+run_preset native
+run_preset asan
+
 run_step "usage texts in step" python3 tools/check-usage.py
+run_step "CI workflow, by actionlint" tools/lint-workflows.sh
 # The release: both zips and SHA256SUMS in dist/, and a clean clone built in
 # another folder with the clock moved must give the same bytes.
 run_step "release (make dist), reproduced byte for byte" tools/dist.sh
-# The Windows suites, as a user runs them: the test kit unpacked and its
-# run-tests.cmd run by Wine's cmd.exe on a console, under an X server for the
-# help box.  It holds the real-console cases, the entry points and the help
-# box, the process without a console and the end to end batch files.
-run_suite "windows test kit, through wine's cmd.exe" tools/kit-test.sh
+# The Windows suites, as users run them: the test kit, under Wine's cmd.exe.
+run_script "windows test kit, through wine's cmd.exe" tools/kit-test.sh
 
-# The console drawn as a picture by cmdproc's snap, rendered and checked.
-run_suite "picture of the console, under wine" tools/picture-test.sh
+echo "== picture (win)"
+ctest_run win picture "$work/run"
+rc=$?
+cat "$work/run"
+count "picture (win)" "$work/run" "$rc"
 
 # Each fuzz target for a short bounded time, so that CI exercises them.
-[ -x tools/fuzz.sh ] && run_suite "fuzzing" tools/fuzz.sh "${TEST_FUZZ_SECONDS:-10}"
+run_script "fuzzing" tools/fuzz.sh "${TEST_FUZZ_SECONDS:-10}" --gtest_brief=1
 
 echo
 if [ ${#failures[@]} -gt 0 ]; then

@@ -81,6 +81,7 @@ class Checks:
             self.failed.append(name)
 
     def report(self):
+        print("[==========] %d tests from 1 test suite ran." % (self.passed + len(self.failed)))
         print("[  PASSED  ] %d tests." % self.passed)
         if self.failed:
             print("[  FAILED  ] %d tests, listed below:" % len(self.failed))
