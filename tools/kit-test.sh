@@ -28,6 +28,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a "$0" "$@"
 fi
+# A prefix of its own: the server it keeps for all its runs is then no other
+# script's, and no other script ends it halfway.
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix-kit}"
 source "$root/tools/wine-env.sh"
 source "$root/tools/gtest-summary.sh"
 
