@@ -35,6 +35,8 @@ setlocal EnableExtensions DisableDelayedExpansion
 set "kit=%~dp0"
 set "programs=%kit%stand-in-host\"
 set /a passed=0, failed=0, suite=0
+rem Windows' own find, not another one that PATH may name first (Git's, say).
+set find="%SystemRoot%\System32\find.exe"
 
 rem Windows looks for a program's DLLs along a list of folders separated by
 rem ";", so a program in a folder whose name has one cannot load TakeCmd.dll.
@@ -130,9 +132,9 @@ rem Only the summary's own lines are parsed, so that nothing a test prints
 rem (quotes, say) reaches the parsing: "[==========] R tests from S test
 rem suites ran.", "[  PASSED  ] P tests." and, when it is printed, "[  FAILED
 rem  ] F tests, listed below:".
-find "[==========] " <"%run%.txt" >"%run%-summary.txt"
-find "[  PASSED  ] " <"%run%.txt" >>"%run%-summary.txt"
-find ", listed below:" <"%run%.txt" >>"%run%-summary.txt"
+%find% "[==========] " <"%run%.txt" >"%run%-summary.txt"
+%find% "[  PASSED  ] " <"%run%.txt" >>"%run%-summary.txt"
+%find% ", listed below:" <"%run%.txt" >>"%run%-summary.txt"
 for /f "usebackq tokens=1-5" %%a in ("%run%-summary.txt") do (
     if "%%a"=="[==========]" if "%%d"=="from" set "ran=%%b"
     if "%%a %%b %%c"=="[ PASSED ]" set "p=%%d"
