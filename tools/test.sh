@@ -24,6 +24,13 @@ failures=()
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
+# A suite that could not report: one failure, with one line saying why.
+unreported() {  # name, why
+    echo "** $1 counts as one failure: $2"
+    failed=$((failed + 1))
+    failures+=("$1")
+}
+
 # Adds the counts in the summary of LOG, a suite's output, to the totals.
 # With LISTED, the summary must account for exactly that many tests.  A suite
 # that cannot report, or whose exit code RC disagrees with its summary,
@@ -43,9 +50,7 @@ count() {  # name, log, rc, [listed]
         fi
     fi
     if [ -n "$why" ]; then
-        echo "** $name counts as one failure: $why"
-        failed=$((failed + 1))
-        failures+=("$name")
+        unreported "$name" "$why"
         return
     fi
     passed=$((passed + p))
@@ -84,9 +89,7 @@ run_preset() {  # preset
     local -a tests
     mapfile -t tests < <(tests_of "$preset")
     if [ ${#tests[@]} -eq 0 ]; then
-        echo "** CTest has no tests in the preset $preset"
-        failed=$((failed + 1))
-        failures+=("$preset")
+        unreported "$preset" "CTest has no tests in this preset"
         return
     fi
     for line in "${tests[@]}"; do
@@ -98,9 +101,7 @@ run_preset() {  # preset
         listed="$(gtest_listed "$work/list")"
         if [ "$rc" -ne 0 ] || [ "$listed" -eq 0 ]; then
             cat "$work/list"
-            echo "** $name ($preset) counts as one failure: it listed no tests (exit code $rc)"
-            failed=$((failed + 1))
-            failures+=("$name ($preset)")
+            unreported "$name ($preset)" "it listed no tests (exit code $rc)"
             continue
         fi
         ctest_run "$preset" "$name" "$work/run" GTEST_BRIEF=1
