@@ -8,7 +8,10 @@
 
 FUZZ_SECONDS ?= 60
 
-demo: build
+# The demo installs and builds only what it runs.
+demo:
+	tools/setup.sh demo
+	tools/build.sh demo
 	tools/demo.sh
 
 bench: build
@@ -20,8 +23,10 @@ fuzz: setup
 test: build
 	tools/test.sh
 
+# 77: the release is made, but its reproduction could not be checked
+# (tools/dist.sh says why).
 dist: setup
-	tools/dist.sh
+	tools/dist.sh || [ $$? -eq 77 ]
 
 build: setup
 	tools/build.sh
