@@ -49,15 +49,31 @@ wine_choose WINE /usr/lib/wine/wine64 /usr/lib/wine/wine wine64 wine || exit 1
 wine_choose WINESERVER /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver \
     wineserver64 wineserver || exit 1
 
-# Makes the prefix if it is new.  Wine says a good deal while it does that,
-# which must not land in the output of the program being run, so it is done
-# once beforehand, quietly.  Prints MESSAGE first when one is given and the
-# prefix is new.
+# The graphics driver that the prefix names: X11 where there is a display
+# (ours is X, Xvfb's or the user's), and none without one.  Left to choose,
+# Wine 9 and later try Wayland too, and the Wayland library then prints its
+# own complaint about the session on the standard error of whatever program
+# started the Wine server.
+if [ -n "${DISPLAY:-}" ]; then
+    wine_graphics=x11
+else
+    wine_graphics=null
+fi
+
+# Makes the prefix if it is new, and names its graphics driver.  Wine says a
+# good deal while it does that, which must not land in the output of the
+# program being run, so it is done once beforehand, quietly.  Prints MESSAGE
+# first when one is given and the prefix is new.
 wine_prepare_prefix() {  # [message]
-    [ -f "$WINEPREFIX/system.reg" ] && return 0
-    [ $# -gt 0 ] && echo "$1"
-    mkdir -p "$WINEPREFIX"
-    script -qec "$(printf '%q wineboot --init' "$WINE")" /dev/null >/dev/null 2>&1 </dev/null
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        [ $# -gt 0 ] && echo "$1"
+        mkdir -p "$WINEPREFIX"
+        script -qec "$(printf '%q wineboot --init' "$WINE")" /dev/null >/dev/null 2>&1 </dev/null
+    fi
+    if ! grep -qxF "\"Graphics\"=\"$wine_graphics\"" "$WINEPREFIX/user.reg" 2>/dev/null; then
+        "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$wine_graphics" /f \
+            >/dev/null 2>&1 </dev/null
+    fi
     "$WINESERVER" -w
 }
 
