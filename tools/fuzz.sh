@@ -93,8 +93,9 @@ for t in "${targets[@]}"; do
     [ $brief -eq 0 ] && echo "[ RUN      ] $t"
     start=$(date +%s%N)
     # max_len lets an input reach past the tokenizer's 8,192-character
-    # buffer; the timeout catches a call that never returns.
-    "$dir/bin/${t}_fuzz" "${limit[@]}" -max_len=20000 -timeout=20 -rss_limit_mb=2048 \
+    # buffer; the timeout catches a call that never returns.  The sanitized
+    # target runs without address randomization, as tools/no-aslr.sh says why.
+    tools/no-aslr.sh "$dir/bin/${t}_fuzz" "${limit[@]}" -max_len=20000 -timeout=20 -rss_limit_mb=2048 \
         -artifact_prefix="$artifacts" -print_final_stats=1 "$corpus" >"$work/$t.log" 2>&1
     rc=$?
     ms=$((($(date +%s%N) - start) / 1000000))
