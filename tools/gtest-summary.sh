@@ -11,21 +11,24 @@ gtest_listed() {  # file
     echo "${n:-0}"
 }
 
-# Prints "PASSED FAILED" from a run's summary: "[==========] R tests from ...
-# ran.", "[  PASSED  ] P tests." and, when printed, "[  FAILED  ] F tests,
-# listed below:" (under --gtest_brief=1 it may not be: then F is R - P).
-# Returns 1, printing nothing, when the summary is missing or incomplete, or
-# when P and F do not make up R.
+# Prints "PASSED FAILED SKIPPED" from a run's summary: "[==========] R tests
+# from ... ran.", "[  PASSED  ] P tests.", and when there are any, "[  SKIPPED
+# ] S tests." (or "..., listed below:") and "[  FAILED  ] F tests, listed
+# below:" (under --gtest_brief=1 that last is not printed: then F is
+# R - P - S).  Returns 1, printing nothing, when the summary is missing or
+# incomplete, or when P, F and S do not make up R.
 gtest_counts() {  # file
-    local text ran passed failed
+    local text ran passed failed skipped
     text="$(tr -d '\r' < "$1")"
     ran=$(sed -n 's/^\[==========\] \([0-9][0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' <<<"$text" | tail -1)
     passed=$(sed -n 's/^\[  PASSED  \] \([0-9][0-9]*\) tests\{0,1\}\.$/\1/p' <<<"$text" | tail -1)
+    skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9][0-9]*\) tests\{0,1\}\(\.\|, listed below:\)$/\1/p' <<<"$text" | tail -1)
     failed=$(sed -n 's/^\[  FAILED  \] \([0-9][0-9]*\) tests\{0,1\}, listed below:$/\1/p' <<<"$text" | tail -1)
     [ -n "$ran" ] && [ -n "$passed" ] || return 1
-    [ -n "$failed" ] || failed=$((ran - passed))
-    [ $((passed + failed)) -eq "$ran" ] && [ "$failed" -ge 0 ] || return 1
-    echo "$passed $failed"
+    skipped="${skipped:-0}"
+    [ -n "$failed" ] || failed=$((ran - passed - skipped))
+    [ $((passed + failed + skipped)) -eq "$ran" ] && [ "$failed" -ge 0 ] || return 1
+    echo "$passed $failed $skipped"
 }
 
 # Prints a summary in GoogleTest's words, for a script whose checks are

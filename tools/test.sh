@@ -3,7 +3,8 @@
 # ASan+UBSan), the usage texts and the CI workflow, the release and its
 # reproduction, the Windows suites through the test kit under Wine, the
 # picture test and the fuzzers.  Prints each suite's summary, then one line
-# of totals, "N passed, M failed"; exits non-zero on any failure.
+# of totals, "N passed, M failed", with ", K skipped" when anything did not
+# run; exits non-zero on any failure, and under CI=true on any skip too.
 #
 # The suites are CTest's (the test presets of CMakePresets.json), and the
 # native ones and the picture test run through it here.  The four Windows
@@ -12,7 +13,8 @@
 #
 # Nothing counts that was not seen: a GoogleTest program must list its tests
 # and then report exactly those; every other suite must end with a complete
-# summary in GoogleTest's words that agrees with its exit code.
+# summary in GoogleTest's words that agrees with its exit code.  A test or a
+# step that did not run is a skip, never a pass, and says why in one line.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -20,7 +22,9 @@ source tools/gtest-summary.sh
 
 passed=0
 failed=0
+skipped=0
 failures=()
+skips=()  # one line each: what was skipped, and why
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -34,15 +38,16 @@ unreported() {  # name, why
 # Adds the counts in the summary of LOG, a suite's output, to the totals.
 # With LISTED, the summary must account for exactly that many tests.  A suite
 # that cannot report, or whose exit code RC disagrees with its summary,
-# counts as one failure, and nothing of it as passed.
+# counts as one failure, and nothing of it as passed.  Its skipped tests have
+# said why in its output (GoogleTest prints each skip's message).
 count() {  # name, log, rc, [listed]
-    local name="$1" log="$2" rc="$3" listed="${4:-}" counts p f why=""
+    local name="$1" log="$2" rc="$3" listed="${4:-}" counts p f s why=""
     if ! counts="$(gtest_counts "$log")"; then
         why="no complete GoogleTest summary (exit code $rc)"
     else
-        read -r p f <<<"$counts"
-        if [ -n "$listed" ] && [ $((p + f)) -ne "$listed" ]; then
-            why="it reports $((p + f)) tests, but lists $listed"
+        read -r p f s <<<"$counts"
+        if [ -n "$listed" ] && [ $((p + f + s)) -ne "$listed" ]; then
+            why="it reports $((p + f + s)) tests, but lists $listed"
         elif [ "$f" -eq 0 ] && [ "$rc" -ne 0 ]; then
             why="exit code $rc, though it reports no failure"
         elif [ "$f" -ne 0 ] && [ "$rc" -eq 0 ]; then
@@ -55,7 +60,20 @@ count() {  # name, log, rc, [listed]
     fi
     passed=$((passed + p))
     failed=$((failed + f))
+    skipped=$((skipped + s))
     [ "$f" -eq 0 ] || failures+=("$name")
+    [ "$s" -eq 0 ] || skipped_tests "$name" "$log" "$s"
+}
+
+# One line for each of the S tests that a GoogleTest suite skipped, with the
+# message that GoogleTest printed on the line after "...: Skipped".
+skipped_tests() {  # name, log, s
+    local name="$1" why n=0
+    while IFS= read -r why; do
+        skips+=("$name: ${why:-(no reason given)}")
+        n=$((n + 1))
+    done < <(tr -d '\r' <"$2" | sed -n '/: Skipped$/{n;p}' | head -n "$3")
+    [ "$n" -ge "$3" ] || skips+=("$name: $(($3 - n)) more tests skipped without a message")
 }
 
 # Runs one CTest test of a preset and leaves its output, without CTest's own
@@ -123,14 +141,21 @@ run_script() {  # name, command...
 }
 
 # A step that is not a suite counts as one test: it passes when it exits
-# with 0; its output is shown when it fails.
+# with 0, and is skipped when it exits with 77 (the convention of automake
+# and CTest), its last line saying why; its output is shown when it fails.
 run_step() {  # name, command...
-    local name="$1"
+    local name="$1" rc
     shift
     echo "== $name"
-    if "$@" >"$work/step" 2>&1; then
+    "$@" >"$work/step" 2>&1
+    rc=$?
+    if [ $rc -eq 0 ]; then
         passed=$((passed + 1))
         grep -E '^(dist|actionlint): ' "$work/step"
+    elif [ $rc -eq 77 ]; then
+        grep -E '^(dist|actionlint): ' "$work/step"
+        skipped=$((skipped + 1))
+        skips+=("$name: $(tail -n 1 "$work/step")")
     else
         cat "$work/step"
         failed=$((failed + 1))
@@ -162,5 +187,19 @@ echo
 if [ ${#failures[@]} -gt 0 ]; then
     echo "failing suites: ${failures[*]}"
 fi
-echo "$passed passed, $failed failed"
-[ ${#failures[@]} -eq 0 ] && [ "$failed" -eq 0 ]
+for skip in "${skips[@]}"; do
+    echo "skipped: $skip"
+done
+ok=1
+[ ${#failures[@]} -eq 0 ] && [ "$failed" -eq 0 ] || ok=0
+# CI checks a clean checkout, where nothing has a reason to be skipped.
+if [ "$skipped" -gt 0 ] && [ "${CI:-}" = true ]; then
+    echo "make test: $skipped skipped, which fails the run under CI=true"
+    ok=0
+fi
+if [ "$skipped" -gt 0 ]; then
+    echo "$passed passed, $failed failed, $skipped skipped"
+else
+    echo "$passed passed, $failed failed"
+fi
+[ $ok -eq 1 ]
