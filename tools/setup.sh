@@ -71,7 +71,8 @@ done
         if [ -z "$chosen" ]; then
             # apt then says the same in its own words; this line says why
             # the package was wanted.
-            echo "setup: this release has no package ${need%%:*}, which ${need#*:} needs" >&2
+            names="${need%%:*}"
+            echo "setup: this release has no package ${names//|/ or }, which ${need#*:} needs" >&2
             chosen="${choices[0]}"
         fi
         install+=("$chosen")
