@@ -1,23 +1,19 @@
 #!/usr/bin/env python3
-"""readme.py - the release's plain-text readmes, their shared parts taken
-from docs/usage.md, so that the readmes and the usage page say one thing.
+"""readme.py - the release's plain-text readmes, with their shared parts
+taken from docs/usage.md, so that the two say each thing once.
 
     readme.py TEMPLATE=OUT [TEMPLATE=OUT ...]
 
-In each TEMPLATE (release/README.txt, release/kit-README.txt) a line
-{{docs/usage.md: NAME}} stands for the part of docs/usage.md between the
-lines <!-- readme: NAME --> and <!-- readme end -->, written as plain text:
-paragraphs and list items wrapped at 76 columns, indented code as it is,
-tables in columns (or, when most first cells are too long for a column, each
-row as its first cell with the rest indented under it).  Code marks, links
-and bold go; in running text a code span that holds a blank is put in
-double quotes, so that its ends show.  OUT keeps the template's @VERSION@
-and line ends for tools/dist.sh; the same files give the same bytes.
-
-It writes nothing and exits with 1 on a placeholder with no part, a part
-that no template uses or that is left open, markdown it does not render (a
-heading, HTML, a mark left over), a table row with the wrong number of
-cells, a word too long for its column, and text outside ASCII.
+A template's line {{docs/usage.md: NAME}} becomes the part of docs/usage.md
+between <!-- readme: NAME --> and <!-- readme end -->, as plain text:
+paragraphs and list items wrapped at 76 columns; tables in columns, or as a
+list when most first cells are too long for a column; no code marks, links
+or bold, and in running text double quotes round a code span that holds a
+blank or only punctuation, so that it shows where it starts and ends.
+Writes nothing and exits with 1 on a placeholder without a part, a part
+that no template uses or that is left open, markdown it does not render, a
+table row of the wrong width, a word too long for its column, or text
+outside ASCII.  tools/dist.sh then sets @VERSION@ and CRLF line ends.
 """
 import re
 import sys
@@ -44,8 +40,7 @@ def parts():
             name = start.group(1)
             found[name] = []
         elif start or (end and name is None):
-            raise Failure(f"docs/usage.md:{number}: a part starts inside another, "
-                          "a second time, or ends without starting")
+            raise Failure(f"docs/usage.md:{number}: a part inside another, twice, or not begun")
         elif end:
             name = None
         elif name is not None:
@@ -55,14 +50,14 @@ def parts():
     return found
 
 
-def inline(text, where, quote_blanks):
+def inline(text, where, quote):
     """Markdown's inline marks dropped; code spans kept as they are."""
     pieces = re.split(r"(`[^`]*`)", text)
     for i, piece in enumerate(pieces):
         if i % 2:
             code = piece[1:-1]
-            quote = quote_blanks and " " in code and not code.startswith('"')
-            pieces[i] = f'"{code}"' if quote else code
+            bare = " " in code or not any(c.isalnum() for c in code)
+            pieces[i] = f'"{code}"' if quote and bare and not code.startswith('"') else code
             continue
         piece = re.sub(r"\*\*([^*]+)\*\*", r"\1", re.sub(r"\[([^\]]*)\]\([^)]*\)", r"\1", piece))
         for mark in ("`", "*", "](", "<", "\\"):
@@ -84,14 +79,13 @@ def pack(pieces, width):
 
 def wrap(text, width, where, by_entries=False):
     """Greedy wrapping at blanks outside double quotes.  By entries: a list
-    of comma-separated entries, each of which fits, breaks only after a comma."""
+    of comma-separated entries that each fit breaks only after a comma."""
     words, entries, quoted = [""], [""], False
     for c in text + " ":
         if c == " " and not quoted:
             if words[-1]:
                 entries[-1] = f"{entries[-1]} {words[-1]}".strip()
-                if words[-1].endswith(","):
-                    entries.append("")
+                entries += [""] if words[-1].endswith(",") else []
                 words.append("")
             continue
         quoted ^= c == '"'
@@ -108,33 +102,26 @@ def wrap(text, width, where, by_entries=False):
 
 
 def table(block, where):
-    rows = []
-    for number, line in block:
-        cells = re.split(r"(?<!\\)\|", line.strip())
-        if len(cells) < 3 or cells[0] or cells[-1]:
-            raise Failure(f"{where}:{number}: a table row must start and end with |")
-        rows.append([c.strip().replace("\\|", "|") for c in cells[1:-1]])
-    if len(rows) < 3 or not all(re.fullmatch(r":?-+:?", c) for c in rows[1]):
-        raise Failure(f"{where}:{block[0][0]}: a table needs a header, a rule and rows")
-    del rows[1], block[1]
+    rows = [re.split(r"(?<!\\)\|", line.strip()) for _, line in block]
+    if len(rows) < 3 or not all(re.fullmatch(r" *:?-+:? *", c) for c in rows[1][1:-1]):
+        raise Failure(f"{where}: a table needs a header, a rule and rows")
     for (number, _), cells in zip(block, rows):
-        if len(cells) != len(rows[0]):
-            raise Failure(f"{where}:{number}: {len(cells)} cells, not {len(rows[0])}")
-    rows = [[inline(c, f"{where}:{n}", False).strip() for c in cells]
-            for (n, _), cells in zip(block, rows)]
-    at = f"{where}:{block[0][0]}"
+        if len(cells) != len(rows[0]) or cells[0] or cells[-1]:
+            raise Failure(f"docs/usage.md:{number}: not a row of {len(rows[0]) - 2} cells in | |")
+    rows = [[inline(c.replace("\\|", "|"), where, False).strip() for c in cells[1:-1]]
+            for cells in rows[:1] + rows[2:]]
     if len(rows[0]) == 2 and 2 * sum(len(r[0]) > FIRST_MAX for r in rows[1:]) > len(rows) - 1:
         lines = []
         for first, rest in rows[1:]:
             lines.append(" " * INDENT + first)
-            lines += [" " * (INDENT + 4) + l for l in wrap(rest, WIDTH - INDENT - 4, at)]
+            lines += [" " * (INDENT + 4) + l for l in wrap(rest, WIDTH - INDENT - 4, where)]
         return lines
     widths = [max([len(r[0]) for r in rows if len(r[0]) <= FIRST_MAX] or [FIRST_MAX])]
     widths += [min(MIDDLE_MAX, max(len(r[i]) for r in rows)) for i in range(1, len(rows[0]) - 1)]
     widths.append(WIDTH - INDENT - sum(widths) - GAP * len(widths))
     lines = []
     for row in rows:
-        columns = [wrap(cell, width, at, by_entries=True) for cell, width in zip(row, widths)]
+        columns = [wrap(cell, width, where, True) for cell, width in zip(row, widths)]
         if len(row[0]) > widths[0]:
             lines.append(" " * INDENT + row[0])  # on a line of its own, the rest below
             columns[0] = [""]
@@ -145,52 +132,44 @@ def table(block, where):
     return lines
 
 
-def render(lines, where):
+def render(lines, name):
     """A part of usage.md as plain text lines."""
     out, i = [], 0
     while i < len(lines):
-        number, line = lines[i]
-        at, block = f"{where}:{number}", []
-
-        def take(belongs):
-            nonlocal i
-            while i < len(lines) and lines[i][1].strip() and belongs(lines[i][1]):
-                block.append(lines[i])
-                i += 1
-
-        if not line.strip():
+        if not lines[i][1].strip():
             i += 1
             continue
-        if line.startswith(("#", "<", ">", "```")):
-            raise Failure(f"{at}: not rendered as plain text: {line}")
-        if line.startswith("|"):
-            take(lambda l: l.startswith("|"))
-            text = table(block, where)
-        elif line.startswith("    "):
-            take(lambda l: l.startswith("    "))
-            text = [l.rstrip() for _, l in block]
-        elif LIST_ITEM.fullmatch(line):
-            take(lambda l: True)
+        where, kind = f"docs/usage.md:{lines[i][0]} ({name})", lines[i][1][:1]
+        if lines[i][1].startswith(("#", "<", ">", "```", " ")):
+            raise Failure(f"{where}: not rendered as plain text: {lines[i][1]}")
+        block = []
+        while i < len(lines) and lines[i][1].strip():
+            block.append(lines[i])
+            i += 1
+            if kind != "|" and i < len(lines) and lines[i][1].startswith("|"):
+                break
+        if kind == "|":
+            out += [""] + table(block, where)
+        elif LIST_ITEM.fullmatch(block[0][1]):
             items = []
-            for n, l in block:
-                m = LIST_ITEM.fullmatch(l)
-                if m:
-                    items.append([m.group(1), m.group(2)])
-                elif l.startswith("  "):
-                    items[-1][1] += " " + l.strip()
-                else:
-                    raise Failure(f"{where}:{n}: a line in a list that is not indented")
-            text = []
+            for number, line in block:
+                m = LIST_ITEM.fullmatch(line)
+                if not m and not line.startswith("  "):
+                    raise Failure(f"docs/usage.md:{number}: a list line not indented")
+                items += [[m.group(1), m.group(2)]] if m else []
+                items[-1][1] += "" if m else " " + line.strip()
+            out.append("")
             for marker, item in items:
-                item = wrap(inline(item, at, True), WIDTH - len(marker), at)
-                text += [marker + item[0]] + [" " * len(marker) + l for l in item[1:]]
+                item = wrap(inline(item, where, True), WIDTH - len(marker), where)
+                out += [marker + item[0]] + [" " * len(marker) + l for l in item[1:]]
+        elif any(LIST_ITEM.fullmatch(line) for _, line in block):
+            raise Failure(f"{where}: a list item inside a paragraph")
         else:
-            take(lambda l: not l.startswith("|") and not LIST_ITEM.fullmatch(l))
-            text = wrap(inline(" ".join(l.strip() for _, l in block), at, True), WIDTH, at)
-        out += ([""] if out else []) + text
+            text = " ".join(line.strip() for _, line in block)
+            out += [""] + wrap(inline(text, where, True), WIDTH, where)
     if not out:
-        raise Failure(f"{where}: an empty part")
-    return out
+        raise Failure(f"docs/usage.md: the part {name} is empty")
+    return out[1:]
 
 
 def main(argv):
@@ -202,19 +181,17 @@ def main(argv):
         unused = set(available)
         for template, out in (a.split("=", 1) for a in argv[1:]):
             text = ""
-            for number, line in enumerate(Path(template).read_text(encoding="utf-8")
-                                          .splitlines(keepends=True), 1):
+            lines = Path(template).read_text(encoding="utf-8").splitlines(keepends=True)
+            for number, line in enumerate(lines, 1):
                 body = line.rstrip("\r\n")
                 m = PLACEHOLDER.fullmatch(body)
-                if m is None and "{{" in line or m and m.group(1) not in available:
+                if (m is None and "{{" in line) or (m and m.group(1) not in available):
                     raise Failure(f"{template}:{number}: no such part of docs/usage.md: {body}")
-                if m is None:
-                    text += line
-                    continue
-                unused.discard(m.group(1))
-                ending = line[len(body):]
-                text += "".join(l + ending for l in render(available[m.group(1)],
-                                                          f"docs/usage.md ({m.group(1)})"))
+                if m:
+                    unused.discard(m.group(1))
+                    rendered = render(available[m.group(1)], m.group(1))
+                    line = "".join(l + line[len(body):] for l in rendered)
+                text += line
             for number, line in enumerate(text.splitlines(), 1):
                 if not line.isascii():
                     raise Failure(f"{out}:{number}: text outside ASCII: {line}")
