@@ -146,6 +146,15 @@ TEST_F(CellAttr, RunContinuesOnTheNextRow)
     ExpectResult(u"0,118,3,1", u"07 11 22");
 }
 
+// A console that claims to have read more cells than were asked for: only
+// those asked for are formatted.
+TEST_F(CellAttr, ACountBeyondTheLengthIsNotTrusted)
+{
+    simconsole::OverReportNext(5);
+    ExpectResult(u"0,0,3,1", u"07 1F 8007");
+    EXPECT_EQ(simconsole::Calls(Op::Read), 1);
+}
+
 TEST_F(CellAttr, LengthLimits)
 {
     CallResult r = Call(u"0,0,1024");

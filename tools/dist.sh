@@ -71,8 +71,11 @@ windows_text() {  # from, to
     sed -e "s/@VERSION@/$version/g" -e 's/\r*$/\r/' "$1" > "$2"
 }
 windows_text LICENSE "$stage/LICENSE"
-windows_text release/README.txt "$stage/README.txt"
-windows_text release/kit-README.txt "$stage/kit-README.txt"
+# The readmes take their shared parts from docs/usage.md.
+python3 tools/readme.py "release/README.txt=$stage/README.in" \
+    "release/kit-README.txt=$stage/kit-README.in" || fail "the readmes could not be made"
+windows_text "$stage/README.in" "$stage/README.txt"
+windows_text "$stage/kit-README.in" "$stage/kit-README.txt"
 windows_text release/run-tests.cmd "$stage/run-tests.cmd"
 
 # Nothing of this machine may be in what ships but its name: no path of the

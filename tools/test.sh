@@ -166,7 +166,6 @@ run_step() {  # name, command...
 run_preset native
 run_preset asan
 
-run_step "usage texts in step" python3 tools/check-usage.py
 run_step "CI workflow, by actionlint" tools/lint-workflows.sh
 # The release: both zips and SHA256SUMS in dist/, and a clean clone built in
 # another folder with the clock moved must give the same bytes.

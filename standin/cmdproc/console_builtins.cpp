@@ -51,18 +51,6 @@ bool OpenAtCell(const std::u16string& rowWord, const std::u16string& columnWord,
 
 }  // namespace
 
-HANDLE OpenConsole()
-{
-    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                 nullptr);
-    if (console == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        SystemError(u"No console", error);
-    }
-    return console;
-}
-
 // paint row col len attr [attr...]: len cells from (row, col) on, taking the
 // attributes in turn and starting over when they run out.
 void Paint(const std::u16string& args)

@@ -18,6 +18,7 @@ struct SimState {
     bool failPending[3] = {};
     uint32_t failCode[3] = {};
     int calls[3] = {};
+    uint32_t overReport = 0;
     int openHandles = 0;
     uint32_t lastError = 0;
 };
@@ -96,6 +97,11 @@ void FailNext(Op op, uint32_t code)
     State().failCode[Index(op)] = code;
 }
 
+void OverReportNext(uint32_t extra)
+{
+    State().overReport = extra;
+}
+
 int OpenHandles()
 {
     return State().openHandles;
@@ -154,6 +160,10 @@ bool ReadAttributes(Handle handle, uint16_t* cells, uint32_t length, Coord at, u
     for (size_t i = 0; i < n; ++i)
         cells[i] = s.cells[start + i];
     *read = static_cast<uint32_t>(n);
+    if (s.overReport != 0) {
+        *read = length + s.overReport;
+        s.overReport = 0;
+    }
     return true;
 }
 

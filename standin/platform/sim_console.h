@@ -1,7 +1,7 @@
 // sim_console.h - a simulated console screen buffer for the native build.
 // It implements the calls of query/console.h; tests set its size, window,
-// cursor and cells, and can make the next open, info or read call fail with
-// a chosen error code.
+// cursor and cells, can make the next open, info or read call fail with a
+// chosen error code, and can make the next read report more cells than asked.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,10 @@ void SetCell(int16_t column, int16_t row, uint16_t attribute);
 
 // The next call of op fails and sets the last error to code.
 void FailNext(Op op, uint32_t code);
+
+// The next read that succeeds reports extra cells more than it was asked
+// for, as a faulty console might; it still fills only the cells asked for.
+void OverReportNext(uint32_t extra);
 
 // Handles opened and not yet closed.
 int OpenHandles();
