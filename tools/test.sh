@@ -1,6 +1,6 @@
 #!/bin/bash
 # Every test, as `make test` runs them: the native suites (plain and under
-# ASan+UBSan), the usage texts and the CI workflow, the release and its
+# ASan+UBSan), the CI workflow, the release and its
 # reproduction, the Windows suites through the test kit under Wine, the
 # picture test and the fuzzers.  Prints each suite's summary, then one line
 # of totals, "N passed, M failed", with ", K skipped" when anything did not
