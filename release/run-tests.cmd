@@ -4,17 +4,23 @@ rem the plugin on a real console screen buffer (with the tokenizer, number
 rem and error-report cases), its entry points and its help box (a real
 rem window, closed again by the test), the plugin in a process without a
 rem console, and the end to end batch files in the stand-in command
-rem processor.  Ends with one line "N passed, M failed" and exits with 1 when
-rem anything failed.
+rem processor.  Starts with a line saying which console it runs in (a
+rem classic console window, or a pseudoconsole as Windows Terminal gives),
+rem ends with one line "N passed, M failed", or "N passed, M failed, K
+rem skipped" when tests were skipped, and exits with 1 when anything failed.
 rem
 rem It counts only what it has seen.  Each suite's program first lists its
 rem tests (--gtest_list_tests), then runs them, and its GoogleTest summary
-rem must account for every test it listed.  A suite that cannot report - its
-rem program missing or unable to start, its log not written or not readable,
-rem no summary, a summary that disagrees with the list or with the exit code -
-rem counts as one failure, with one line saying why, and none of its passes
-rem count.  N counts each test that passed once; M counts each test that
-rem failed once, plus one for each suite that could not report.
+rem must account for every test it listed as passed, failed or skipped.  A
+rem suite that cannot report - its program missing or unable to start, its
+rem log not written or not readable, no summary, a summary that disagrees
+rem with the list or with the exit code - counts as one failure, with one
+rem line saying why, and none of its tests count.  N counts each test that
+rem passed once; M counts each test that failed once, plus one for each
+rem suite that could not report; K counts each test skipped, which is
+rem neither: a test is skipped where the console refuses what it needs (a
+rem pseudoconsole keeps its buffer the size of its window, and the window
+rem in place), and a line then says how to run it in a classic console.
 rem
 rem Each run keeps its logs in a folder of its own under %TEMP%, new for the
 rem run, and each suite writes logs of its own there: a log that an earlier
@@ -34,7 +40,7 @@ rem stand-in-host; nothing is copied anywhere but the logs.
 setlocal EnableExtensions DisableDelayedExpansion
 set "kit=%~dp0"
 set "programs=%kit%stand-in-host\"
-set /a passed=0, failed=0, suite=0
+set /a passed=0, failed=0, skipped=0, suite=0
 rem Windows' own find, not another one that PATH may name first (Git's, say).
 set find="%SystemRoot%\System32\find.exe"
 
@@ -52,6 +58,12 @@ if exist "%logs%" goto :newlogs
 md "%logs%" >nul 2>&1
 if not exist "%logs%\" goto :newlogs
 
+rem Which console this is, by the class of its window.
+set "console=a console that stand-in-host\pseudoconsole.exe could not name"
+"%programs%pseudoconsole.exe" /which >"%logs%\console.txt" 2>nul
+if exist "%logs%\console.txt" for /f "usebackq delims=" %%C in ("%logs%\console.txt") do set "console=%%C"
+echo run-tests: running in %console%
+
 set "title=the plugin on this console; tokenizer, numbers, error reports"
 set "program=cellattr_tests.exe"
 call :suite
@@ -68,7 +80,12 @@ call :suite
 rem Whatever still holds a log keeps it; the folder goes when it can.
 rd /s /q "%logs%" >nul 2>&1
 echo.
-echo %passed% passed, %failed% failed
+set "closing=%passed% passed, %failed% failed"
+if %skipped% equ 0 goto :closing
+echo run-tests: this console refused what %skipped% tests need, each as said above. A classic console window allows it: to run them too, type conhost.exe in the Run box, Windows+R, and run run-tests.cmd in the window that opens.
+set "closing=%closing%, %skipped% skipped"
+:closing
+echo %closing%
 if %failed% neq 0 exit /b 1
 exit /b 0
 
@@ -94,6 +111,7 @@ set /a listed=0
 set "ran="
 set "p="
 set "f="
+set "s="
 echo == %title%
 
 if not exist "%programs%%program%" (
@@ -130,14 +148,20 @@ if defined why goto :broken
 type "%run%.txt"
 rem Only the summary's own lines are parsed, so that nothing a test prints
 rem (quotes, say) reaches the parsing: "[==========] R tests from S test
-rem suites ran.", "[  PASSED  ] P tests." and, when it is printed, "[  FAILED
-rem  ] F tests, listed below:".
+rem suites ran.", "[  PASSED  ] P tests." and, when they are printed,
+rem "[  SKIPPED ] K tests." (or "..., listed below:") and "[  FAILED  ] F
+rem tests, listed below:".
 %find% "[==========] " <"%run%.txt" >"%run%-summary.txt"
 %find% "[  PASSED  ] " <"%run%.txt" >>"%run%-summary.txt"
+%find% "[  SKIPPED ] " <"%run%.txt" >>"%run%-summary.txt"
 %find% ", listed below:" <"%run%.txt" >>"%run%-summary.txt"
 for /f "usebackq tokens=1-5" %%a in ("%run%-summary.txt") do (
     if "%%a"=="[==========]" if "%%d"=="from" set "ran=%%b"
     if "%%a %%b %%c"=="[ PASSED ]" set "p=%%d"
+    if "%%a %%b %%c %%e"=="[ SKIPPED ] tests." set "s=%%d"
+    if "%%a %%b %%c %%e"=="[ SKIPPED ] test." set "s=%%d"
+    if "%%a %%b %%c %%e"=="[ SKIPPED ] tests," set "s=%%d"
+    if "%%a %%b %%c %%e"=="[ SKIPPED ] test," set "s=%%d"
     if "%%a %%b %%c %%e"=="[ FAILED ] tests," set "f=%%d"
     if "%%a %%b %%c %%e"=="[ FAILED ] test," set "f=%%d"
 )
@@ -150,12 +174,18 @@ set "n=" & set /a n=p 2>nul
 if not "%n%"=="%p%" goto :nosummary
 if defined f (set "n=" & set /a n=f 2>nul) else (set "n=")
 if not "%n%"=="%f%" goto :nosummary
-rem Under --gtest_brief=1 GoogleTest may leave out the failure count: then
-rem it is what ran and did not pass.
-if not defined f set /a f=ran-p
-set /a reported=p+f
+if defined s (set "n=" & set /a n=s 2>nul) else (set "n=")
+if not "%n%"=="%s%" goto :nosummary
+rem GoogleTest prints the skipped count only when tests were skipped.
+if not defined s set "s=0"
+rem Under --gtest_brief=1 GoogleTest leaves out the failure count: then it
+rem is what ran and neither passed nor was skipped, which cannot be less
+rem than none.
+if not defined f set /a f=ran-p-s
+if %f% lss 0 goto :nosummary
+set /a reported=p+f+s
 if not "%reported%"=="%listed%" (
-    set "why=it reports %reported% tests (%p% passed, %f% failed), but lists %listed%"
+    set "why=it reports %reported% tests (%p% passed, %f% failed, %s% skipped), but lists %listed%"
     goto :broken
 )
 if not "%ran%"=="%listed%" (
@@ -172,6 +202,7 @@ if not "%f%"=="0" if "%rc%"=="0" (
 )
 set /a passed+=p
 set /a failed+=f
+set /a skipped+=s
 goto :eof
 
 :nosummary

@@ -38,7 +38,7 @@ fi
 export SOURCE_DATE_EPOCH="${user_epoch:-$commit_time}"
 # What the kit runs, beside the stand-in host they need.
 kit_programs=(TakeCmd.dll CellAttr.dll cmdproc.exe cellattr_tests.exe cellattr_plugin_tests.exe
-              cellattr_detached_tests.exe cellattr_e2e_tests.exe)
+              cellattr_detached_tests.exe cellattr_e2e_tests.exe pseudoconsole.exe)
 
 fail() {  # why
     echo "dist: $1" >&2

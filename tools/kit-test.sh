@@ -15,13 +15,33 @@
 #      list: each must end with that suite counted as one failure, the other
 #      suites' tests passed, and exit code 1;
 #   5. in a folder whose name has ";", from which Windows cannot load the
-#      programs' DLLs: it must say so in one line, run nothing and exit 1.
+#      programs' DLLs: it must say so in one line, run nothing and exit 1;
+#   6. doctored, a program that lists three tests and reports two passed and
+#      one skipped: the kit must end "T-1+2 passed, 0 failed, 1 skipped"
+#      (the program replaced lists 1), with the line on how to run skipped
+#      tests, and exit 0;
+#   7. doctored, a program that lists three tests and reports one passed and
+#      one skipped: that suite counts as one failure, and the kit exits 1;
+#   8. with CELLATTR_TEST_CONSOLE_REFUSES=1, which makes the tests' console
+#      check answer "refused", in a copy with an end to end case that needs
+#      a window of a given size (tests/kit/window.btm, which must pass
+#      where the console allows it): exactly the tests that need a
+#      scrollable buffer or a sized window are skipped, as each program's
+#      JSON report names them, and every other test passes;
+#   9. run as CI runs it inside a pseudoconsole (pseudoconsole.exe cmd /s
+#      /c ...): it must end as in the classic console, "T passed, 0 failed"
+#      with exit code 0, and its first line, like the first run's, must
+#      name the console; and pseudoconsole.exe must pass a command's exit
+#      code on.  (Wine's pseudoconsole lets the buffer grow and the window
+#      move, which Windows' does not: only a Windows runner sees skips
+#      there.)
 # A "%" in the folder name goes unchecked here: Wine's cmd.exe expands a
 # "%" inside a value it has just expanded, which Windows' does not.
 #
 # Prints what the first run said, indented, then a summary in GoogleTest's
 # words (that run's tests and each further check), which tools/test.sh
-# counts.  Run tools/dist.sh first; arguments are ignored.
+# counts.  Wine's console refuses nothing, so a skip in the first run is a
+# failure.  Run tools/dist.sh first; arguments are ignored.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -97,12 +117,21 @@ for program in "$kit"/stand-in-host/cellattr_*tests.exe; do
 done
 echo "kit-test: the kit's programs list $total tests"
 
-# The closing line of a run's output, as "PASSED FAILED"; nothing when the
-# output does not end with "N passed, M failed".  Console output comes with
-# the terminal's control sequences, which are dropped first.
+# The closing line of a run's output, as "PASSED FAILED SKIPPED"; nothing
+# when the output does not end with "N passed, M failed" or "N passed, M
+# failed, K skipped" (K above 0: the kit leaves out ", 0 skipped").  Console
+# output comes with the terminal's control sequences, which are dropped
+# first.
 closing() {  # file
     sed -e 's/\x1b\[[0-9;?]*[A-Za-z]//g' -e 's/\r//g' "$1" | grep -v '^Script ' |
-        grep -v '^$' | tail -1 | sed -n 's/^\([0-9][0-9]*\) passed, \([0-9][0-9]*\) failed$/\1 \2/p'
+        grep -v '^$' | tail -1 |
+        sed -n -e 's/^\([0-9][0-9]*\) passed, \([0-9][0-9]*\) failed$/\1 \2 0/p' \
+            -e 's/^\([0-9][0-9]*\) passed, \([0-9][0-9]*\) failed, \([1-9][0-9]*\) skipped$/\1 \2 \3/p'
+}
+
+# The lines of a run's output that say how to run skipped tests.
+hints() {  # file
+    grep -c '^run-tests: this console refused what [0-9]* tests need' "$1" 2>/dev/null
 }
 
 # Runs the kit in FOLDER through a batch file of its own in ELSEWHERE, as
@@ -121,9 +150,12 @@ run_by_full_path "$kit"
 rc=$?
 sed 's/^/  /' "$work/out" 2>/dev/null
 counts="$(closing "$work/out")"
-read -r kit_passed kit_failed <<<"${counts:-x x}"
+cp "$work/out" "$work/out-first" 2>/dev/null
+read -r kit_passed kit_failed kit_skipped <<<"${counts:-x x x}"
 if [ -z "$counts" ]; then
     fail Kit.full_path "run-tests.cmd did not end with \"N passed, M failed\" (exit code $rc)"
+elif [ "$kit_skipped" -ne 0 ]; then
+    fail Kit.full_path "it ended \"$kit_passed passed, $kit_failed failed, $kit_skipped skipped\" with exit code $rc; Wine's console refuses nothing, so nothing may be skipped"
 elif [ "$kit_failed" -eq 0 ] && [ "$rc" -eq 0 ] && [ "$kit_passed" -eq "$total" ]; then
     passed=$((passed + kit_passed))
 elif [ "$kit_failed" -gt 0 ] && [ "$rc" -eq 1 ] && [ $((kit_passed + kit_failed)) -eq "$total" ]; then
@@ -141,34 +173,45 @@ fi
     </dev/null >/dev/null 2>&1)
 rc=$?
 counts="$(closing "$work/console")"
-if [ "$counts" = "$total 0" ] && [ "$rc" -eq 0 ]; then
+if [ "$counts" = "$total 0 0" ] && [ "$rc" -eq 0 ]; then
     passed=$((passed + 1))
 else
-    fail Kit.second_run_on_console "a second run on the console ended \"${counts:-no closing line}\" with exit code $rc; wanted \"$total 0\", 0"
+    fail Kit.second_run_on_console "a second run on the console ended \"${counts:-no closing line}\" with exit code $rc; wanted \"$total 0 0\", 0"
 fi
 
-# 3 and 4. Doctored kits: one suite's program lies; the kit must count that
-# suite as one failure and nothing of it as passed.
-doctored() {  # check-name, program, how
-    local folder="$work/doctored $3" want_passed=$((total - ${listed[$2]:-0}))
+# 3, 4, 6 and 7. Doctored kits: one suite's program lies, or skips; the kit
+# must count what it reports as it should.  The kit must end "T+P passed, F
+# failed, K skipped", T being the tests that the other suites list, with
+# exit code RC, LINES lines counting the program as one failure (for the
+# reason WHY, when given) and HINTS lines saying how to run skipped tests.
+doctored() {  # check-name, program, how, P, F, K, RC, LINES, HINTS, [WHY]
+    local folder="$work/doctored $3"
+    local want="$((total - ${listed[$2]:-0} + $4)) $5 $6"
     unpack "$folder" && cp "$impostor" "$folder/stand-in-host/$2" || {
         fail "$1" "cannot make the doctored kit"
         return
     }
     CELLATTR_IMPOSTOR="$3" run_by_full_path "$folder"
     local rc=$?
-    local counts line
+    local counts line hint
     counts="$(closing "$work/out")"
     line="$(grep -c "^\*\* $2 counts as one failure: " "$work/out" 2>/dev/null)"
-    if [ "$counts" = "$want_passed 1" ] && [ "$rc" -eq 1 ] && [ "$line" = 1 ]; then
+    hint="$(hints "$work/out")"
+    if [ "$counts" = "$want" ] && [ "$rc" -eq "$7" ] && [ "$line" = "$8" ] && [ "$hint" = "$9" ] &&
+        { [ -z "${10:-}" ] || tr -d '\r' <"$work/out" | grep -qxF "** $2 counts as one failure: ${10}."; }; then
         passed=$((passed + 1))
     else
         sed 's/^/  /' "$work/out" 2>/dev/null
-        fail "$1" "with a $3 $2, the kit ended \"${counts:-no closing line}\" with exit code $rc; wanted \"$want_passed 1\", 1, and one line counting $2 as failed"
+        fail "$1" "with a $3 $2, the kit ended \"${counts:-no closing line}\" with exit code $rc, $line lines counting $2 as failed and $hint on skipped tests; wanted \"$want\", $7, $8${10:+ (${10})} and $9"
     fi
 }
-doctored Kit.doctored_silent cellattr_e2e_tests.exe silent
-doctored Kit.doctored_disagrees cellattr_plugin_tests.exe disagrees
+doctored Kit.doctored_silent cellattr_e2e_tests.exe silent 0 1 0 1 1 0
+doctored Kit.doctored_disagrees cellattr_plugin_tests.exe disagrees 0 1 0 1 1 0
+# Three listed, two passed and one skipped: all accounted for.
+doctored Kit.doctored_skips cellattr_detached_tests.exe skips 2 0 1 0 0 1
+# Three listed, one passed and one skipped: one not accounted for.
+doctored Kit.doctored_skips_unaccounted cellattr_detached_tests.exe skips-short 0 1 0 1 1 0 \
+    "it reports 2 tests (1 passed, 0 failed, 1 skipped), but lists 3"
 
 # 5. A folder that the platform refuses.
 semi="$work/kit;semicolon"
@@ -177,7 +220,7 @@ if unpack "$semi"; then
     rc=$?
     if [ "$rc" -eq 1 ] && [ "$(wc -l <"$work/out")" -eq 2 ] &&
         grep -q '^run-tests: the kit.s folder name has a ";"' "$work/out" &&
-        [ "$(closing "$work/out")" = "0 1" ]; then
+        [ "$(closing "$work/out")" = "0 1 0" ]; then
         passed=$((passed + 1))
     else
         sed 's/^/  /' "$work/out" 2>/dev/null
@@ -185,6 +228,98 @@ if unpack "$semi"; then
     fi
 else
     fail Kit.semicolon_refused "cannot unpack into $semi"
+fi
+
+# 8. A console that refuses: CELLATTR_TEST_CONSOLE_REFUSES=1 makes the tests'
+# console check answer "refused" without asking.  Exactly these must be
+# skipped, the tests that need a buffer larger than the window with a window
+# that moves, and the planted case that needs a window of a given size;
+# every other test must pass.  Each program writes a JSON report, which
+# names what it skipped.
+want_skipped="EndToEnd.window
+ScrolledConsole.ExtremePositionsAreOutOfRange
+ScrolledConsole.RelativeToTheCursor
+ScrolledConsole.RunStopsAtTheEndOfTheBuffer
+ScrolledConsole.WindowLowerDownAndScrolledSideways"
+refusing="$work/refusing"
+reports="$work/reports"
+if unpack "$refusing" && mkdir -p "$reports" &&
+    cp "$root"/tests/kit/window.btm "$root"/tests/kit/window.out "$root"/tests/kit/window.err \
+        "$refusing/e2e/"; then
+    # Where the console allows the window, the planted case passes: its skip
+    # below is then the refusal's doing.
+    GTEST_FILTER=EndToEnd.window wine_on_terminal "$refusing/stand-in-host" "$work/planted" \
+        "$work/planted.err" "$refusing/stand-in-host/cellattr_e2e_tests.exe"
+    planted_rc=$?
+    CELLATTR_TEST_CONSOLE_REFUSES=1 GTEST_OUTPUT="json:$(windows_path "$reports")\\" \
+        run_by_full_path "$refusing"
+    rc=$?
+    counts="$(closing "$work/out")"
+    n_skipped=$(wc -l <<<"$want_skipped")
+    want="$((total + 1 - n_skipped)) 0 $n_skipped"
+    # From the reports: every test that ran, as "RESULT NAME", RESULT being
+    # SKIPPED, FAILED or PASSED; nothing when a report cannot be read.
+    results="$(python3 - "$reports" <<'PYTHON'
+import json, pathlib, re, sys
+# Each program writes PROGRAM.json when it lists its tests, then, since that
+# one is there, PROGRAM_1.json when it runs them: the last one is the run's.
+last = {}
+for path in pathlib.Path(sys.argv[1]).glob("*.json"):
+    program, n = re.fullmatch(r"(.*?)(?:_(\d+))?", path.stem).groups()
+    if int(n or 0) >= last.get(program, (-1, None))[0]:
+        last[program] = (int(n or 0), path)
+files = [path for n, path in last.values()]
+lines = []
+for path in files:
+    for suite in json.loads(path.read_text(encoding="utf-8"))["testsuites"]:
+        for test in suite["testsuite"]:
+            result = test.get("result")
+            if result not in ("COMPLETED", "SKIPPED"):
+                sys.exit(f"{path.name}: {suite['name']}.{test['name']} did not run")
+            state = "FAILED" if test.get("failures") else result.replace("COMPLETED", "PASSED")
+            lines.append(f"{state} {suite['name']}.{test['name']}")
+if len(files) != 4:
+    sys.exit(f"reports from {len(files)} programs, not from each of the 4 test programs")
+print("\n".join(lines))
+PYTHON
+)"
+    got_skipped="$(sed -n 's/^SKIPPED //p' <<<"$results" | LC_ALL=C sort)"
+    others="$(grep -vc '^PASSED ' <<<"$results")"
+    if grep -qxF '[  PASSED  ] 1 test.' <(tr -d '\r' <"$work/planted") && [ "$planted_rc" -eq 0 ] &&
+        [ "$counts" = "$want" ] && [ "$rc" -eq 0 ] && [ "$(hints "$work/out")" = 1 ] &&
+        [ -n "$results" ] && [ "$(wc -l <<<"$results")" -eq $((total + 1)) ] &&
+        [ "$got_skipped" = "$want_skipped" ] && [ "$others" -eq "$n_skipped" ]; then
+        passed=$((passed + 1))
+    else
+        sed 's/^/  /' "$work/planted" "$work/out" 2>/dev/null
+        fail Kit.console_refuses "with the console check refusing, the kit ended \"${counts:-no closing line}\" with exit code $rc (wanted \"$want\", 0, and one line on running skipped tests); skipped: $(echo $got_skipped), wanted: $(echo $want_skipped); the planted case alone, where the console allows it, exit code $planted_rc"
+    fi
+else
+    fail Kit.console_refuses "cannot make the copy with the planted case"
+fi
+
+# 9. Inside a pseudoconsole, as CI runs it on Windows.  The first line of
+# this run and of the first must name the console.
+pseudoconsole="$kit/stand-in-host/pseudoconsole.exe"
+printf '@echo off\r\n"%%KIT%%\\stand-in-host\\pseudoconsole.exe" cmd /s /c ""%%%%KIT%%%%\\run-tests.cmd" >"%%%%OUT%%%%" 2>&1" >"%%SCREEN%%"\r\n' \
+    >"$elsewhere/pseudoconsole.cmd"
+rm -f "$work/out"
+KIT="$(windows_path "$kit")" OUT="$(windows_path "$work/out")" SCREEN="$(windows_path "$work/screen")" \
+    wine_on_terminal "$elsewhere" /dev/null "$work/err" cmd.exe /c pseudoconsole.cmd
+rc=$?
+counts="$(closing "$work/out")"
+wine_on_terminal "$elsewhere" /dev/null "$work/err" "$pseudoconsole" cmd /c exit 3
+passed_on=$?
+named() {  # file: its first line names the console
+    head -1 "$1" 2>/dev/null | tr -d '\r' | grep -q '^run-tests: running in a ' &&
+        ! head -1 "$1" | grep -q 'could not name'
+}
+if [ "$counts" = "$total 0 0" ] && [ "$rc" -eq 0 ] && [ "$passed_on" -eq 3 ] &&
+    named "$work/out" && named "$work/out-first"; then
+    passed=$((passed + 1))
+else
+    sed 's/^/  /' "$work/out" 2>/dev/null
+    fail Kit.pseudoconsole "in a pseudoconsole the kit ended \"${counts:-no closing line}\" with exit code $rc (wanted \"$total 0 0\", 0, and a first line naming the console, as in the first run: \"$(head -1 "$work/out-first" | tr -d '\r')\"); cmd /c exit 3 in it ended with $passed_on"
 fi
 
 finish

@@ -49,7 +49,8 @@ void Usage()
         u"  paint row col len attr...   attributes of len cells, the attrs in turn\r\n"
         u"  write row col text          characters into the screen buffer\r\n"
         u"  cursor row col              cls                  detach (FreeConsole)\r\n"
-        u"  window cols rows            the visible window's size, at the top-left\r\n"
+        u"  window cols rows            the visible window's size, at the top-left;\r\n"
+        u"                              where the console refuses it, exit code 77\r\n"
         u"  snap FILE.svg               the visible window as an SVG picture\r\n"
         u"  help @name                  plugins              reload\r\n"
         u"  exit [code]                 rem ... / :: ...     comments\r\n");

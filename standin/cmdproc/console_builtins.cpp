@@ -4,6 +4,8 @@
 // edge, either from the cursor when signed.
 #include "cmdproc.h"
 
+#include "../console_layout.h"
+
 #include <algorithm>
 
 namespace {
@@ -157,7 +159,10 @@ void ClearScreen()
 
 // window cols rows: makes the visible window that many cells, at the
 // buffer's top-left, growing the buffer where it is smaller, so that a
-// snapshot has a known size.
+// snapshot has a known size.  What follows in a batch file relies on that
+// window, so when the console does not show it afterwards (a pseudoconsole
+// keeps the terminal's), the run ends with one line saying what the console
+// refused and the exit code that the end to end suite reads as "skipped".
 void SizeWindow(const std::u16string& args)
 {
     size_t pos = 0;
@@ -177,10 +182,11 @@ void SizeWindow(const std::u16string& args)
         COORD size{std::max(info.dwSize.X, static_cast<SHORT>(columns)),
                    std::max(info.dwSize.Y, static_cast<SHORT>(rows))};
         SMALL_RECT window{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
-        if (!SetConsoleScreenBufferSize(console, size) ||
-            !SetConsoleWindowInfo(console, TRUE, &window)) {
-            DWORD error = GetLastError();
-            SystemError(u"Cannot size the window", error);
+        std::string refused = console_layout::Arrange(console, size, window);
+        if (!refused.empty()) {
+            Error(u"skipped: " + std::u16string(refused.begin(), refused.end()));
+            exitCode = console_layout::kRefusedExitCode;
+            exitRequested = true;
         }
     } else {
         DWORD error = GetLastError();

@@ -1,0 +1,83 @@
+// console_layout.h - a screen buffer's size and its window's place, asked
+// for and read back.  A classic console window lets a program make its
+// buffer larger than the window and move the window over it.  A
+// pseudoconsole, in which Windows Terminal hosts every console program,
+// keeps the buffer the size of the terminal and does not move the window.
+// Whatever needs a layout asks for it here, and learns in one line what the
+// console refused, instead of failing on it later.  The test programs and
+// the stand-in command processor use it; the plugin never arranges the
+// console.
+//
+// For tests only: CELLATTR_TEST_CONSOLE_REFUSES=1 in the environment makes
+// every request refused without asking the console, so that what a refusing
+// console leads to can be checked on one that refuses nothing.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace console_layout {
+
+// The exit code of a stand-in command processor run that ended because the
+// console refused the window it asked for: the end to end suite reads it as
+// "skipped" (77, as automake's test drivers do).
+constexpr int kRefusedExitCode = 77;
+
+inline bool RefusalForced()
+{
+    char value[4];
+    DWORD n = GetEnvironmentVariableA("CELLATTR_TEST_CONSOLE_REFUSES", value, sizeof value);
+    return n == 1 && value[0] == '1';
+}
+
+// "a 120 x 300 screen buffer with its window of 80 x 25 at column 0, row 0"
+inline std::string Describe(COORD size, SMALL_RECT window)
+{
+    int columns = window.Right - window.Left + 1, rows = window.Bottom - window.Top + 1;
+    return "a " + std::to_string(size.X) + " x " + std::to_string(size.Y) +
+           " screen buffer with its window of " + std::to_string(columns) + " x " +
+           std::to_string(rows) + " at column " + std::to_string(window.Left) + ", row " +
+           std::to_string(window.Top);
+}
+
+// Asks for a screen buffer of `size` cells with `window` on it, then reads
+// back what the console shows.  Empty when it shows just that; otherwise one
+// line, starting "the console", on what it refused.
+inline std::string Arrange(HANDLE out, COORD size, SMALL_RECT window)
+{
+    const std::string wanted = Describe(size, window);
+    if (RefusalForced())
+        return "the console refused " + wanted + " (CELLATTR_TEST_CONSOLE_REFUSES=1: not asked)";
+    auto failed = [&](const char* call) {
+        DWORD error = GetLastError();
+        return "the console refused " + wanted + ": " + call + " failed (error " +
+               std::to_string(error) + ")";
+    };
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(out, &info))
+        return failed("GetConsoleScreenBufferInfo");
+    // The window must lie in the buffer at every step: made no larger than
+    // both the old and the new window first, at the top-left, it fits in
+    // either buffer.
+    SHORT columns = window.Right - window.Left + 1, rows = window.Bottom - window.Top + 1;
+    SHORT oldColumns = info.srWindow.Right - info.srWindow.Left + 1;
+    SHORT oldRows = info.srWindow.Bottom - info.srWindow.Top + 1;
+    SMALL_RECT small{0, 0, static_cast<SHORT>((columns < oldColumns ? columns : oldColumns) - 1),
+                     static_cast<SHORT>((rows < oldRows ? rows : oldRows) - 1)};
+    SetConsoleWindowInfo(out, TRUE, &small);
+    if (!SetConsoleScreenBufferSize(out, size))
+        return failed("SetConsoleScreenBufferSize");
+    if (!SetConsoleWindowInfo(out, TRUE, &window))
+        return failed("SetConsoleWindowInfo");
+    if (!GetConsoleScreenBufferInfo(out, &info))
+        return failed("GetConsoleScreenBufferInfo");
+    if (info.dwSize.X != size.X || info.dwSize.Y != size.Y ||
+        info.srWindow.Left != window.Left || info.srWindow.Top != window.Top ||
+        info.srWindow.Right != window.Right || info.srWindow.Bottom != window.Bottom)
+        return "the console was asked for " + wanted + ", and shows " +
+               Describe(info.dwSize, info.srWindow);
+    return {};
+}
+
+}  // namespace console_layout
