@@ -9,24 +9,11 @@ rem classic console window, or a pseudoconsole as Windows Terminal gives),
 rem ends with one line "N passed, M failed", or "N passed, M failed, K
 rem skipped" when tests were skipped, and exits with 1 when anything failed.
 rem
-rem It counts only what it has seen.  Each suite's program first lists its
-rem tests (--gtest_list_tests), then runs them, and its GoogleTest summary
-rem must account for every test it listed as passed, failed or skipped.  A
-rem suite that cannot report - its program missing or unable to start, its
-rem log not written or not readable, no summary, a summary that disagrees
-rem with the list or with the exit code - counts as one failure, with one
-rem line saying why, and none of its tests count.  N counts each test that
-rem passed once; M counts each test that failed once, plus one for each
-rem suite that could not report; K counts each test skipped, which is
-rem neither: a test is skipped where the console refuses what it needs (a
-rem pseudoconsole keeps its buffer the size of its window, and the window
-rem in place), and a line then says how to run it in a classic console.
-rem
-rem Each run keeps its logs in a folder of its own under %TEMP%, new for the
-rem run, and each suite writes logs of its own there: a log that an earlier
-rem suite or run left behind, or that some other process still holds open,
-rem is never read as this suite's.  A log is read through a copy, taken once
-rem its program has ended.
+rem It counts only what it has seen, as README.txt says: every test listed
+rem must be reported as passed, failed or skipped, and a suite that cannot
+rem report counts as one failure, with one line saying why.  Each run keeps
+rem its logs in a folder of its own under %TEMP%, new for the run, each suite
+rem in logs of its own, read through a copy once its program has ended.
 rem
 rem Paths reach commands only through variables expanded once, inside
 rem quotes, never through call's arguments (which expand %% a second time and

@@ -2,39 +2,11 @@
 # The test kit as users run it, run-tests.cmd under Wine's own cmd.exe on a
 # pseudo-terminal (so there is a real console) and an X server (the help
 # box), all in one Wine session.  Proves that the kit reports every test it
-# ran, and only those:
-#   1. unpacked into a folder whose name has blanks, letters outside ASCII
-#      and & ( ) ! ^ ' + = , [ ] { } ~, and started by its full path from
-#      another folder, its output redirected to a file: it must end
-#      "T passed, 0 failed" with exit code 0, where T is the sum of the tests
-#      that its programs list;
-#   2. at once again, from its own folder, its output on the console: the
-#      same;
-#   3. doctored, a program replaced by one that prints nothing and exits 0;
-#   4. doctored, a program replaced by one whose summary disagrees with its
-#      list: each must end with that suite counted as one failure, the other
-#      suites' tests passed, and exit code 1;
-#   5. in a folder whose name has ";", from which Windows cannot load the
-#      programs' DLLs: it must say so in one line, run nothing and exit 1;
-#   6. doctored, a program that lists three tests and reports two passed and
-#      one skipped: the kit must end "T-1+2 passed, 0 failed, 1 skipped"
-#      (the program replaced lists 1), with the line on how to run skipped
-#      tests, and exit 0;
-#   7. doctored, a program that lists three tests and reports one passed and
-#      one skipped: that suite counts as one failure, and the kit exits 1;
-#   8. with CELLATTR_TEST_CONSOLE_REFUSES=1, which makes the tests' console
-#      check answer "refused", in a copy with an end to end case that needs
-#      a window of a given size (tests/kit/window.btm, which must pass
-#      where the console allows it): exactly the tests that need a
-#      scrollable buffer or a sized window are skipped, as each program's
-#      JSON report names them, and every other test passes;
-#   9. run as CI runs it inside a pseudoconsole (pseudoconsole.exe cmd /s
-#      /c ...): it must end as in the classic console, "T passed, 0 failed"
-#      with exit code 0, and its first line, like the first run's, must
-#      name the console; and pseudoconsole.exe must pass a command's exit
-#      code on.  (Wine's pseudoconsole lets the buffer grow and the window
-#      move, which Windows' does not: only a Windows runner sees skips
-#      there.)
+# ran, and only those, in nine checks, each described where it runs: the kit
+# from an awkward folder by full path (1) and again on the console (2);
+# doctored copies whose program lies (3, 4) or skips (6, 7); a folder with
+# ";" (5); a console that refuses a larger buffer (8); and inside a
+# pseudoconsole, as CI runs it on Windows (9).
 # A "%" in the folder name goes unchecked here: Wine's cmd.exe expands a
 # "%" inside a value it has just expanded, which Windows' does not.
 #
@@ -93,6 +65,8 @@ unpack() {  # folder
     python3 -m zipfile -e "$kit_zip" "$1"
 }
 
+# Blanks, letters outside ASCII and the characters that cmd.exe treats
+# specially: the kit must run from such a folder as from any other.
 name="CellAttr kit & (x) !^'+=,[]{}~ été"
 kit="$work/$name"
 elsewhere="$work/elsewhere"
@@ -145,7 +119,8 @@ run_by_full_path() {  # folder
         wine_on_terminal "$elsewhere" /dev/null "$work/err" cmd.exe /c run.cmd
 }
 
-# 1. By full path from another folder, output redirected.
+# 1. By full path from another folder, output redirected: it must end
+# "T passed, 0 failed" with exit code 0.
 run_by_full_path "$kit"
 rc=$?
 sed 's/^/  /' "$work/out" 2>/dev/null
