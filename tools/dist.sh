@@ -1,16 +1,8 @@
 #!/bin/bash
-# The release, in dist/:
-#   CellAttr-<version>-win-x64.zip        the plugin: CellAttr.dll, LICENSE
-#                                          and README.txt, nothing else
-#   CellAttr-<version>-win-x64-tests.zip  the test kit: run-tests.cmd, the
-#                                          Windows test programs with the
-#                                          stand-in TakeCmd.dll in a folder of
-#                                          their own, and the end to end cases
-#   SHA256SUMS                             for both
-# The version is project()'s in CMakeLists.txt; the text files for Windows
-# get it where they say @VERSION@, and CRLF line ends.  The build stamp is the
-# commit's time (SOURCE_DATE_EPOCH, when set, wins), and the zips take their
-# dates from it too, so one commit gives the same bytes anywhere.
+# The release in dist/, the plugin's zip, the test kit's and SHA256SUMS, as
+# docs/development.md describes them.  The build stamp is the commit's time
+# (SOURCE_DATE_EPOCH, when set, wins), and the zips take their dates from it
+# too, so one commit gives the same bytes anywhere.
 #
 # Then it checks that: a clean clone of the same commit, made in another
 # folder and built with the clock 400 days ahead (faketime), must give

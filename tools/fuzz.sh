@@ -3,10 +3,7 @@
 # each for SECONDS on a scratch copy of its seeds in fuzz/corpus/<target>/,
 # so the repository is never changed.  A finding is kept in
 # build/fuzz/artifacts/<target>/ and its report printed.  SECONDS of 0 runs
-# the seeds only.  Ends with GoogleTest's summary lines, one "test" a target:
-#   [==========] N tests from 1 test suite ran. (fuzz targets, ...)
-#   [  PASSED  ] N tests.            and/or
-#   [  FAILED  ] N tests, listed below:
+# the seeds only.  Ends with GoogleTest's summary lines, one "test" a target,
 # and exits non-zero on any finding or build failure.
 #   tools/fuzz.sh SECONDS [--gtest_brief=1]
 set -uo pipefail

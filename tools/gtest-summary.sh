@@ -12,11 +12,10 @@ gtest_listed() {  # file
 }
 
 # Prints "PASSED FAILED SKIPPED" from a run's summary: "[==========] R tests
-# from ... ran.", "[  PASSED  ] P tests.", and when there are any, "[  SKIPPED
-# ] S tests." (or "..., listed below:") and "[  FAILED  ] F tests, listed
-# below:" (under --gtest_brief=1 that last is not printed: then F is
-# R - P - S).  Returns 1, printing nothing, when the summary is missing or
-# incomplete, or when P, F and S do not make up R.
+# from ... ran.", "[  PASSED  ] P tests." and, when printed, "[  SKIPPED ] S
+# tests..." and "[  FAILED  ] F tests, listed below:" (else F is R - P - S).
+# Returns 1, printing nothing, when the summary is missing or incomplete, or
+# when P, F and S do not make up R.
 gtest_counts() {  # file
     local text ran passed failed skipped
     text="$(tr -d '\r' < "$1")"

@@ -1,15 +1,9 @@
 #!/bin/bash
-# Every test, as `make test` runs them: the native suites (plain and under
-# ASan+UBSan), the CI workflow, the release and its
-# reproduction, the Windows suites through the test kit under Wine, the
-# picture test and the fuzzers.  Prints each suite's summary, then one line
-# of totals, "N passed, M failed", with ", K skipped" when anything did not
-# run; exits non-zero on any failure, and under CI=true on any skip too.
-#
-# The suites are CTest's (the test presets of CMakePresets.json), and the
-# native ones and the picture test run through it here.  The four Windows
-# suites run once, inside the test kit as users run it (tools/kit-test.sh);
-# `ctest --preset win` runs them straight from the build tree instead.
+# Every test, as `make test` runs them (docs/development.md lists them).
+# Prints each suite's summary, then one line of totals, "N passed, M
+# failed", with ", K skipped" when anything did not run; exits non-zero on
+# any failure, and under CI=true on any skip too.  The Windows suites run
+# once, inside the test kit as users run it (tools/kit-test.sh).
 #
 # Nothing counts that was not seen: a GoogleTest program must list its tests
 # and then report exactly those; every other suite must end with a complete
@@ -38,8 +32,7 @@ unreported() {  # name, why
 # Adds the counts in the summary of LOG, a suite's output, to the totals.
 # With LISTED, the summary must account for exactly that many tests.  A suite
 # that cannot report, or whose exit code RC disagrees with its summary,
-# counts as one failure, and nothing of it as passed.  Its skipped tests have
-# said why in its output (GoogleTest prints each skip's message).
+# counts as one failure, and nothing of it as passed.
 count() {  # name, log, rc, [listed]
     local name="$1" log="$2" rc="$3" listed="${4:-}" counts p f s why=""
     if ! counts="$(gtest_counts "$log")"; then
@@ -149,17 +142,18 @@ run_step() {  # name, command...
     echo "== $name"
     "$@" >"$work/step" 2>&1
     rc=$?
-    if [ $rc -eq 0 ]; then
-        passed=$((passed + 1))
-        grep -E '^(dist|actionlint): ' "$work/step"
-    elif [ $rc -eq 77 ]; then
-        grep -E '^(dist|actionlint): ' "$work/step"
-        skipped=$((skipped + 1))
-        skips+=("$name: $(tail -n 1 "$work/step")")
-    else
+    if [ $rc -ne 0 ] && [ $rc -ne 77 ]; then
         cat "$work/step"
         failed=$((failed + 1))
         failures+=("$name")
+        return
+    fi
+    grep -E '^(dist|actionlint): ' "$work/step"
+    if [ $rc -eq 0 ]; then
+        passed=$((passed + 1))
+    else
+        skipped=$((skipped + 1))
+        skips+=("$name: $(tail -n 1 "$work/step")")
     fi
 }
 
@@ -183,12 +177,8 @@ count "picture (win)" "$work/run" "$rc"
 run_script "fuzzing" tools/fuzz.sh "${TEST_FUZZ_SECONDS:-10}" --gtest_brief=1
 
 echo
-if [ ${#failures[@]} -gt 0 ]; then
-    echo "failing suites: ${failures[*]}"
-fi
-for skip in "${skips[@]}"; do
-    echo "skipped: $skip"
-done
+[ ${#failures[@]} -eq 0 ] || echo "failing suites: ${failures[*]}"
+[ ${#skips[@]} -eq 0 ] || printf 'skipped: %s\n' "${skips[@]}"
 ok=1
 [ ${#failures[@]} -eq 0 ] && [ "$failed" -eq 0 ] || ok=0
 # CI checks a clean checkout, where nothing has a reason to be skipped.
@@ -196,9 +186,7 @@ if [ "$skipped" -gt 0 ] && [ "${CI:-}" = true ]; then
     echo "make test: $skipped skipped, which fails the run under CI=true"
     ok=0
 fi
-if [ "$skipped" -gt 0 ]; then
-    echo "$passed passed, $failed failed, $skipped skipped"
-else
-    echo "$passed passed, $failed failed"
-fi
+closing="$passed passed, $failed failed"
+[ "$skipped" -eq 0 ] || closing+=", $skipped skipped"
+echo "$closing"
 [ $ok -eq 1 ]

@@ -12,16 +12,12 @@ else
 fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 
-# Prints the first of the candidates that is a program: a path that is
-# executable, or a name found on PATH.
+# Prints the first of the candidates that is a program: a path to an
+# executable file, or a name found on PATH.
 wine_first_program() {  # candidates...
     local candidate
     for candidate in "$@"; do
-        if [[ "$candidate" == */* ]]; then
-            [ -f "$candidate" ] && [ -x "$candidate" ] && printf '%s\n' "$candidate" && return 0
-        else
-            type -P "$candidate" && return 0
-        fi
+        type -P "$candidate" && return 0
     done
     return 1
 }
@@ -49,16 +45,11 @@ wine_choose WINE /usr/lib/wine/wine64 /usr/lib/wine/wine wine64 wine || exit 1
 wine_choose WINESERVER /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver \
     wineserver64 wineserver || exit 1
 
-# The graphics driver that the prefix names: X11 where there is a display
-# (ours is X, Xvfb's or the user's), and none without one.  Left to choose,
-# Wine 9 and later try Wayland too, and the Wayland library then prints its
-# own complaint about the session on the standard error of whatever program
-# started the Wine server.
-if [ -n "${DISPLAY:-}" ]; then
-    wine_graphics=x11
-else
-    wine_graphics=null
-fi
+# The graphics driver that the prefix names: X11 with a display, none
+# without.  Left to choose, Wine 9 and later try Wayland too, whose library
+# then complains on the standard error of the program that started Wine.
+wine_graphics=null
+[ -z "${DISPLAY:-}" ] || wine_graphics=x11
 
 # Makes the prefix if it is new, and names its graphics driver.  Wine says a
 # good deal while it does that, which must not land in the output of the
