@@ -124,13 +124,7 @@ protected:
     static void Window(SHORT left, SHORT top)
     {
         SMALL_RECT r{left, top, static_cast<SHORT>(left + 79), static_cast<SHORT>(top + 24)};
-        ASSERT_TRUE(SetConsoleWindowInfo(out, TRUE, &r));
-        CONSOLE_SCREEN_BUFFER_INFO info;
-        ASSERT_TRUE(GetConsoleScreenBufferInfo(out, &info));
-        ASSERT_EQ(info.srWindow.Left, left);
-        ASSERT_EQ(info.srWindow.Top, top);
-        ASSERT_EQ(info.dwSize.X, 120);
-        ASSERT_EQ(info.dwSize.Y, 300);
+        ASSERT_EQ(console_layout::Arrange(out, COORD{120, 300}, r), "");
     }
 };
 
