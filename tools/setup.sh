@@ -24,12 +24,16 @@ needs=("cmake:the build" "ninja-build:the build" "make:the build"
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 offered() { apt-cache show --no-all-versions "$1" >/dev/null 2>&1; }  # after apt-get update
+first_that() {  # test, need: prints the first of NEED's packages that passes TEST
+    local p choices
+    IFS='|' read -r -a choices <<<"${2%%:*}"
+    for p in "${choices[@]}"; do "$1" "$p" && echo "$p" && return 0; done
+    return 1
+}
 
 missing=()
 for need in "${needs[@]}"; do
-    IFS='|' read -r -a choices <<<"${need%%:*}"
-    for p in "${choices[@]}" ""; do [ -n "$p" ] && installed "$p" && break; done
-    [ -n "$p" ] || missing+=("$need")
+    first_that installed "$need" >/dev/null || missing+=("$need")
 done
 if [ ${#missing[@]} -gt 0 ]; then
     sudo=""
@@ -37,12 +41,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo apt-get update -qq
     install=()
     for need in "${missing[@]}"; do
-        IFS='|' read -r -a choices <<<"${need%%:*}"
-        for p in "${choices[@]}" ""; do [ -n "$p" ] && offered "$p" && break; done
-        if [ -z "$p" ]; then  # apt then says so in its words; this says why it was wanted
+        if ! p="$(first_that offered "$need")"; then  # apt then says so; this says why
             names="${need%%:*}"
             echo "setup: this release has no package ${names//|/ or }, which ${need#*:} needs" >&2
-            p="${choices[0]}"
+            p="${names%%|*}"
         fi
         install+=("$p")
     done
