@@ -105,7 +105,9 @@ if not exist "%programs%%program%" (
     set "why=it is missing from stand-in-host"
     goto :broken
 )
-"%programs%%program%" --gtest_list_tests >"%list%.log" 2>&1
+rem Without colour, whatever GTEST_COLOR says: GoogleTest's colour sequences
+rem would stand in front of the lines that are counted below.
+"%programs%%program%" --gtest_list_tests --gtest_color=no >"%list%.log" 2>&1
 set "rc=%errorlevel%"
 set "log=%list%.log"
 call :readable
@@ -127,7 +129,7 @@ if %listed% equ 0 (
     goto :broken
 )
 
-"%programs%%program%" --gtest_brief=1 >"%run%.log" 2>&1
+"%programs%%program%" --gtest_brief=1 --gtest_color=no >"%run%.log" 2>&1
 set "rc=%errorlevel%"
 set "log=%run%.log"
 call :readable

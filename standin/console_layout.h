@@ -3,10 +3,11 @@
 // buffer larger than the window and move the window over it.  A
 // pseudoconsole, in which Windows Terminal hosts every console program,
 // keeps the buffer the size of the terminal and does not move the window.
-// Whatever needs a layout asks for it here, and learns in one line what the
-// console refused, instead of failing on it later.  The test programs and
-// the stand-in command processor use it; the plugin never arranges the
-// console.
+// Whatever needs a layout, or a number of cells, asks for it here, and
+// learns in one line what the console refused and what it has, instead of
+// failing on it later.  The test programs, the console cost program and the
+// stand-in command processor and terminal use it; the plugin never arranges
+// the console.
 //
 // For tests only: CELLATTR_TEST_CONSOLE_REFUSES=1 in the environment makes
 // every request refused without asking the console, so that what a refusing
@@ -41,18 +42,33 @@ inline std::string Describe(COORD size, SMALL_RECT window)
            std::to_string(window.Top);
 }
 
+// What the console shows now, described; empty when it cannot be read.
+inline std::string Shows(HANDLE out)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(out, &info))
+        return {};
+    return Describe(info.dwSize, info.srWindow);
+}
+
 // Asks for a screen buffer of `size` cells with `window` on it, then reads
 // back what the console shows.  Empty when it shows just that; otherwise one
-// line, starting "the console", on what it refused.
+// line, starting "the console", on what it refused and what it has.
 inline std::string Arrange(HANDLE out, COORD size, SMALL_RECT window)
 {
     const std::string wanted = Describe(size, window);
+    const std::string had = Shows(out);
+    if (had.empty())
+        return "the console refused " + wanted + ": GetConsoleScreenBufferInfo failed (error " +
+               std::to_string(GetLastError()) + ")";
     if (RefusalForced())
-        return "the console refused " + wanted + " (CELLATTR_TEST_CONSOLE_REFUSES=1: not asked)";
+        return "the console refused " + wanted +
+               " (CELLATTR_TEST_CONSOLE_REFUSES=1: not asked); it has " + had;
     auto failed = [&](const char* call) {
         DWORD error = GetLastError();
+        std::string now = Shows(out);
         return "the console refused " + wanted + ": " + call + " failed (error " +
-               std::to_string(error) + ")";
+               std::to_string(error) + "); it has " + (now.empty() ? had : now);
     };
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(out, &info))
@@ -78,6 +94,55 @@ inline std::string Arrange(HANDLE out, COORD size, SMALL_RECT window)
         return "the console was asked for " + wanted + ", and shows " +
                Describe(info.dwSize, info.srWindow);
     return {};
+}
+
+// Makes sure of a window of at least `columns` x `rows` cells and of at
+// least `cells` cells from the window's top row to the buffer's end (where a
+// run that starts there can go).  A console that has them already is not
+// asked, so a small pane that is large enough runs what needs no more, even
+// with CELLATTR_TEST_CONSOLE_REFUSES=1; otherwise the window is asked for at
+// the buffer's top-left, the buffer grown to hold it and the cells.  Empty
+// when the console has what is needed; else the line of Arrange.
+inline std::string AtLeast(HANDLE out, SHORT columns, SHORT rows, DWORD cells = 0)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(out, &info))
+        return "the console's layout cannot be read: GetConsoleScreenBufferInfo failed (error " +
+               std::to_string(GetLastError()) + ")";
+    SHORT haveColumns = info.srWindow.Right - info.srWindow.Left + 1;
+    SHORT haveRows = info.srWindow.Bottom - info.srWindow.Top + 1;
+    DWORD below = static_cast<DWORD>(info.dwSize.Y - info.srWindow.Top) *
+                  static_cast<DWORD>(info.dwSize.X);
+    if (haveColumns >= columns && haveRows >= rows && below >= cells)
+        return {};
+    SHORT wantColumns = haveColumns > columns ? haveColumns : columns;
+    SHORT wantRows = haveRows > rows ? haveRows : rows;
+    SHORT width = info.dwSize.X > wantColumns ? info.dwSize.X : wantColumns;
+    DWORD height = (cells + static_cast<DWORD>(width) - 1) / static_cast<DWORD>(width);
+    if (height < static_cast<DWORD>(info.dwSize.Y))
+        height = static_cast<DWORD>(info.dwSize.Y);
+    if (height < static_cast<DWORD>(wantRows))
+        height = static_cast<DWORD>(wantRows);
+    return Arrange(out, COORD{width, static_cast<SHORT>(height > 32766 ? 32766 : height)},
+                   SMALL_RECT{0, 0, static_cast<SHORT>(wantColumns - 1),
+                              static_cast<SHORT>(wantRows - 1)});
+}
+
+// Which kind of console this process has, by the class of the window that
+// GetConsoleWindow returns: "a classic console window", "a pseudoconsole"
+// (Windows Terminal's, or pseudoconsole.exe's), or what was found otherwise.
+inline std::string Kind()
+{
+    HWND window = GetConsoleWindow();
+    if (window == nullptr)
+        return "a console without a window of its own";
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (std::string(name) == "ConsoleWindowClass")
+        return "a classic console window";
+    if (std::string(name) == "PseudoConsoleWindow")
+        return "a pseudoconsole";
+    return std::string("a console whose window is of class \"") + name + "\"";
 }
 
 }  // namespace console_layout

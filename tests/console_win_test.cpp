@@ -4,11 +4,13 @@
 // console API, and the results are what the console holds.  The suite works
 // in a screen buffer of its own, so the user's stays as it was.
 //
-// RealConsole's tests take the buffer and window as the console gives them.
-// ScrolledConsole's need a buffer larger than the window and a window that
-// moves over it, which a classic console window allows and a pseudoconsole
-// (Windows Terminal's) does not: each asks the console first, and is
-// skipped, saying what was refused, where the console does not go along.
+// RealConsole's tests take the buffer and window as the console gives them,
+// as long as the window has the 16 x 4 cells they paint (a Windows Terminal
+// pane can be smaller).  ScrolledConsole's need a buffer larger than the
+// window and a window that moves over it, which a classic console window
+// allows and a pseudoconsole (Windows Terminal's) does not.  Each asks the
+// console for what it lacks first, and is skipped, saying what was refused
+// and what the console has, where the console does not go along.
 #include "capture.h"
 #include "cellattr_cases.h"
 #include "scratch_console.h"
@@ -69,8 +71,9 @@ protected:
     void TearDown() override { ResetHostVariables(); }
 
     // The layout a test needs, asked of the console: empty when it went
-    // along, else what it refused.  These tests need none.
-    virtual std::string Arrange() { return {}; }
+    // along, else what it refused.  These tests paint window rows 0 to 3, up
+    // to 16 columns.
+    virtual std::string Arrange() { return console_layout::AtLeast(out, 16, 4); }
 
     // The buffer row at the window's top.
     static SHORT Top() { return layout.srWindow.Top; }
@@ -227,10 +230,14 @@ TEST_F(RealConsole, InsideABatchFile)
 // The host's buffer ends right before a page that cannot be touched.
 TEST_F(RealConsole, NeverWritesPastTheHostsBuffer)
 {
+    std::string refused = console_layout::AtLeast(out, 16, 4, 1024);
+    if (!refused.empty())
+        GTEST_SKIP() << refused;
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(out, &layout));
     std::vector<WORD> magenta(1024, 0xDD);
     DWORD written;
     ASSERT_TRUE(WriteConsoleOutputAttribute(out, magenta.data(), 1024, COORD{0, Top()}, &written));
-    ASSERT_EQ(written, 1024u) << "the console has fewer than 1024 cells from the window's top on";
+    ASSERT_EQ(written, 1024u);
 
     SYSTEM_INFO si;
     GetSystemInfo(&si);

@@ -30,7 +30,7 @@ fi
 export SOURCE_DATE_EPOCH="${user_epoch:-$commit_time}"
 # What the kit runs, beside the stand-in host they need.
 kit_programs=(TakeCmd.dll CellAttr.dll cmdproc.exe cellattr_tests.exe cellattr_plugin_tests.exe
-              cellattr_detached_tests.exe cellattr_e2e_tests.exe pseudoconsole.exe)
+              cellattr_detached_tests.exe cellattr_e2e_tests.exe pseudoconsole.exe console_cost.exe)
 
 fail() {  # why
     echo "dist: $1" >&2
@@ -69,6 +69,7 @@ python3 tools/readme.py "release/README.txt=$stage/README.in" \
 windows_text "$stage/README.in" "$stage/README.txt"
 windows_text "$stage/kit-README.in" "$stage/kit-README.txt"
 windows_text release/run-tests.cmd "$stage/run-tests.cmd"
+windows_text release/measure-cost.cmd "$stage/measure-cost.cmd"
 
 # Nothing of this machine may be in what ships but its name: no path of the
 # source or build tree, in either of the DLL's encodings of text.
@@ -88,7 +89,8 @@ echo "== writing dist/"
 python3 tools/make_zip.py "dist/$plugin_zip" "$SOURCE_DATE_EPOCH" \
     "CellAttr.dll=$bin/CellAttr.dll" "LICENSE=$stage/LICENSE" "README.txt=$stage/README.txt"
 
-kit_entries=("run-tests.cmd=$stage/run-tests.cmd" "README.txt=$stage/kit-README.txt"
+kit_entries=("run-tests.cmd=$stage/run-tests.cmd" "measure-cost.cmd=$stage/measure-cost.cmd"
+             "README.txt=$stage/kit-README.txt"
              "LICENSE=$stage/LICENSE")
 for program in "${kit_programs[@]}"; do
     kit_entries+=("stand-in-host/$program=$bin/$program")

@@ -3,24 +3,30 @@
 // CreatePseudoConsole, as Windows Terminal hosts every console program, so
 // that the kit can be run in one from a script or a CI job.
 //
-//   pseudoconsole COMMAND [ARGUMENTS...]
+//   pseudoconsole [/size COLUMNSxROWS] COMMAND [ARGUMENTS...]
 //   pseudoconsole /which
 //
 // The first runs the rest of its own command line, exactly as written, in a
-// pseudoconsole of 120 x 30 cells (Windows Terminal's default size) and ends
-// with the command's exit code.  All the while it reads what the
-// pseudoconsole draws (text and VT sequences) and copies it to its own
-// standard output, so that the pseudoconsole never waits on a full pipe;
-// redirect it to keep it.  The command's own output should go to a file:
+// pseudoconsole of 120 x 30 cells (Windows Terminal's default size), or of
+// the size given (a small pane, say 60x15), and ends with the command's exit
+// code.  All the while it reads what the pseudoconsole draws (text and VT
+// sequences) and copies it to its own standard output, so that the
+// pseudoconsole never waits on a full pipe; redirect it to keep it.  On a
+// console it copies nothing: the console would take the sequences that
+// start a terminal's session (win32-input-mode, focus reports, a device
+// query) as its own, show them as garbage, or leave its terminal in a mode
+// that garbles later key presses.  The command's own output should go to a
+// file:
 //
-//   pseudoconsole cmd /c ""C:\kit\run-tests.cmd" >"C:\kit.txt" 2>&1"
+//   pseudoconsole cmd /c ""C:\kit\run-tests.cmd" >"C:\kit.txt" 2>&1" >screen.txt
 //
 // The second prints which kind of console it runs in, by the class of the
 // window that GetConsoleWindow returns: "a classic console window", "a
 // pseudoconsole", or what it found otherwise.  run-tests.cmd starts with it.
 //
 // Its own failures (no pseudoconsole in this Windows, a command that does
-// not start) are told in one line on standard error, with exit code 125.
+// not start, a size it cannot read) are told in one line on standard error,
+// with exit code 125.
 
 // The pseudoconsole's declarations come with Windows 10 1809 (RS5).  The
 // functions are looked up when the program runs, so that an older Windows
@@ -28,6 +34,8 @@
 #define _WIN32_WINNT 0x0A00
 #define NTDDI_VERSION 0x0A000006
 #include <windows.h>
+
+#include "../console_layout.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -37,7 +45,7 @@
 namespace {
 
 constexpr int kOwnFailure = 125;
-constexpr COORD kSize{120, 30};
+constexpr COORD kDefaultSize{120, 30};
 
 int Fail(const wchar_t* what, DWORD error)
 {
@@ -70,35 +78,60 @@ std::wstring CommandTail()
 
 int Which()
 {
-    HWND window = GetConsoleWindow();
-    wchar_t name[256] = L"";
-    if (window == nullptr) {
-        std::wprintf(L"a console without a window of its own\n");
-        return 0;
-    }
-    GetClassNameW(window, name, 256);
-    if (std::wcscmp(name, L"ConsoleWindowClass") == 0)
-        std::wprintf(L"a classic console window\n");
-    else if (std::wcscmp(name, L"PseudoConsoleWindow") == 0)
-        std::wprintf(L"a pseudoconsole\n");
-    else
-        std::wprintf(L"a console whose window is of class \"%ls\"\n", name);
+    std::printf("%s\n", console_layout::Kind().c_str());
     return 0;
 }
 
-// Copies everything the pseudoconsole draws to our standard output until
-// the pseudoconsole closes its end.  A failed write does not stop the
-// reading: the pseudoconsole must never block.
-void Drain(HANDLE from)
+// "COLUMNSxROWS", each 1 to 1000, into *size.
+bool ParseSize(const std::wstring& text, COORD* size)
 {
-    HANDLE to = GetStdHandle(STD_OUTPUT_HANDLE);
+    unsigned columns = 0, rows = 0;
+    wchar_t x = 0, rest = 0;
+    if (std::swscanf(text.c_str(), L"%u%lc%u%lc", &columns, &x, &rows, &rest) != 3 ||
+        (x != L'x' && x != L'X') || columns < 1 || rows < 1 || columns > 1000 || rows > 1000)
+        return false;
+    *size = COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+    return true;
+}
+
+// Takes the first blank-separated word off the front of text.
+std::wstring TakeWord(std::wstring& text)
+{
+    size_t end = text.find_first_of(L" \t");
+    std::wstring word = text.substr(0, end);
+    size_t next = text.find_first_not_of(L" \t", end);
+    text = next == std::wstring::npos ? std::wstring() : text.substr(next);
+    return word;
+}
+
+// Reads everything the pseudoconsole draws until it closes its end, and
+// copies it to `to` unless that is null.  A failed write does not stop the
+// reading: the pseudoconsole must never block.
+void Drain(HANDLE from, HANDLE to)
+{
     char buffer[4096];
     DWORD got;
     while (ReadFile(from, buffer, sizeof buffer, &got, nullptr) && got > 0) {
         DWORD written;
-        if (to != nullptr && to != INVALID_HANDLE_VALUE)
+        if (to != nullptr)
             WriteFile(to, buffer, got, &written, nullptr);
     }
+}
+
+// Where the drawing goes: our standard output, unless that is missing, or a
+// console, which gets nothing of it and one line on where to send it.
+HANDLE DrawingTarget()
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE)
+        return nullptr;
+    DWORD mode;
+    if (GetConsoleMode(out, &mode)) {
+        std::fwprintf(stderr, L"pseudoconsole: what the pseudoconsole draws is not shown on a "
+                              L"console; to keep it, redirect it: pseudoconsole ... > screen.txt\n");
+        return nullptr;
+    }
+    return out;
 }
 
 using CreateFn = HRESULT(WINAPI*)(COORD, HANDLE, HANDLE, DWORD, HPCON*);
@@ -111,11 +144,22 @@ int main()
     std::wstring command = CommandTail();
     if (command == L"/which")
         return Which();
+    COORD size = kDefaultSize;
+    if (command.compare(0, 6, L"/size ") == 0) {
+        TakeWord(command);
+        std::wstring given = TakeWord(command);
+        if (!ParseSize(given, &size)) {
+            std::fwprintf(stderr, L"pseudoconsole: /size takes COLUMNSxROWS, each 1 to 1000, "
+                                  L"not \"%ls\"\n", given.c_str());
+            return kOwnFailure;
+        }
+    }
     if (command.empty()) {
-        std::fwprintf(stderr, L"usage: pseudoconsole COMMAND [ARGUMENTS...]\n"
+        std::fwprintf(stderr, L"usage: pseudoconsole [/size COLUMNSxROWS] COMMAND [ARGUMENTS...]\n"
                               L"       pseudoconsole /which\n");
         return kOwnFailure;
     }
+    HANDLE drawing = DrawingTarget();
 
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     auto create = reinterpret_cast<CreateFn>(
@@ -132,7 +176,7 @@ int main()
     if (!CreatePipe(&outputRead, &outputWrite, nullptr, 0))
         return Fail(L"cannot make the output pipe", GetLastError());
     HPCON console;
-    HRESULT made = create(kSize, inputRead, outputWrite, 0, &console);
+    HRESULT made = create(size, inputRead, outputWrite, 0, &console);
     if (FAILED(made)) {
         std::fwprintf(stderr, L"pseudoconsole: CreatePseudoConsole failed (0x%08lX)\n",
                       static_cast<unsigned long>(made));
@@ -141,7 +185,7 @@ int main()
     // The pseudoconsole holds its own copies of its ends of the pipes.
     CloseHandle(inputRead);
     CloseHandle(outputWrite);
-    std::thread drain(Drain, outputRead);
+    std::thread drain(Drain, outputRead, drawing);
 
     SIZE_T bytes = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &bytes);
