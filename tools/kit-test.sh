@@ -2,11 +2,13 @@
 # The test kit as users run it, run-tests.cmd under Wine's own cmd.exe on a
 # pseudo-terminal (so there is a real console) and an X server (the help
 # box), all in one Wine session.  Proves that the kit reports every test it
-# ran, and only those, in nine checks, each described where it runs: the kit
-# from an awkward folder by full path (1) and again on the console (2);
-# doctored copies whose program lies (3, 4) or skips (6, 7); a folder with
-# ";" (5); a console that refuses a larger buffer (8); and inside a
-# pseudoconsole, as CI runs it on Windows (9).
+# ran, and only those, in ten checks, each described where it runs: the kit
+# from an awkward folder by full path (1) and again on the console, with
+# GTEST_COLOR=yes (2); doctored copies whose program lies (3, 4) or skips
+# (6, 7); a folder with ";" (5); a console that refuses a larger buffer (8);
+# inside a small pseudoconsole that refuses too (9); and pseudoconsole.exe
+# at a prompt (10).  The run inside a pseudoconsole of the default size, as
+# CI runs it on Windows, is the workflow's own (tools/workflow-dry-run.sh).
 # A "%" in the folder name goes unchecked here: Wine's cmd.exe expands a
 # "%" inside a value it has just expanded, which Windows' does not.
 #
@@ -143,15 +145,16 @@ else
 fi
 
 # 2. Again at once, in the same Wine session, from the kit's own folder with
-# its output on the console (recorded from the terminal by script(1)).
-(cd "$kit" && script -qfec "$(printf '%q cmd.exe /c run-tests.cmd' "$WINE")" "$work/console" \
-    </dev/null >/dev/null 2>&1)
+# its output on the console (recorded from the terminal by script(1)), and
+# with GTEST_COLOR=yes, as a user may have it: the kit must count as before.
+(cd "$kit" && GTEST_COLOR=yes script -qfec "$(printf '%q cmd.exe /c run-tests.cmd' "$WINE")" \
+    "$work/console" </dev/null >/dev/null 2>&1)
 rc=$?
 counts="$(closing "$work/console")"
 if [ "$counts" = "$total 0 0" ] && [ "$rc" -eq 0 ]; then
     passed=$((passed + 1))
 else
-    fail Kit.second_run_on_console "a second run on the console ended \"${counts:-no closing line}\" with exit code $rc; wanted \"$total 0 0\", 0"
+    fail Kit.second_run_on_console "a second run on the console, with GTEST_COLOR=yes, ended \"${counts:-no closing line}\" with exit code $rc; wanted \"$total 0 0\", 0"
 fi
 
 # 3, 4, 6 and 7. Doctored kits: one suite's program lies, or skips; the kit
@@ -205,36 +208,12 @@ else
     fail Kit.semicolon_refused "cannot unpack into $semi"
 fi
 
-# 8. A console that refuses: CELLATTR_TEST_CONSOLE_REFUSES=1 makes the tests'
-# console check answer "refused" without asking.  Exactly these must be
-# skipped, the tests that need a buffer larger than the window with a window
-# that moves, and the planted case that needs a window of a given size;
-# every other test must pass.  Each program writes a JSON report, which
-# names what it skipped.
-want_skipped="EndToEnd.window
-ScrolledConsole.ExtremePositionsAreOutOfRange
-ScrolledConsole.RelativeToTheCursor
-ScrolledConsole.RunStopsAtTheEndOfTheBuffer
-ScrolledConsole.WindowLowerDownAndScrolledSideways"
-refusing="$work/refusing"
-reports="$work/reports"
-if unpack "$refusing" && mkdir -p "$reports" &&
-    cp "$root"/tests/kit/window.btm "$root"/tests/kit/window.out "$root"/tests/kit/window.err \
-        "$refusing/e2e/"; then
-    # Where the console allows the window, the planted case passes: its skip
-    # below is then the refusal's doing.
-    GTEST_FILTER=EndToEnd.window wine_on_terminal "$refusing/stand-in-host" "$work/planted" \
-        "$work/planted.err" "$refusing/stand-in-host/cellattr_e2e_tests.exe"
-    planted_rc=$?
-    CELLATTR_TEST_CONSOLE_REFUSES=1 GTEST_OUTPUT="json:$(windows_path "$reports")\\" \
-        run_by_full_path "$refusing"
-    rc=$?
-    counts="$(closing "$work/out")"
-    n_skipped=$(wc -l <<<"$want_skipped")
-    want="$((total + 1 - n_skipped)) 0 $n_skipped"
-    # From the reports: every test that ran, as "RESULT NAME", RESULT being
-    # SKIPPED, FAILED or PASSED; nothing when a report cannot be read.
-    results="$(python3 - "$reports" <<'PYTHON'
+# Every test that the programs' JSON reports in FOLDER name, as "RESULT
+# NAME", RESULT being SKIPPED, FAILED or PASSED; nothing, and a line on
+# standard error, when a report cannot be read or one of the four programs
+# wrote none.  A run asks for them with GTEST_OUTPUT="json:FOLDER\".
+results_of() {  # folder
+    python3 - "$1" <<'PYTHON'
 import json, pathlib, re, sys
 # Each program writes PROGRAM.json when it lists its tests, then, since that
 # one is there, PROGRAM_1.json when it runs them: the last one is the run's.
@@ -257,44 +236,113 @@ if len(files) != 4:
     sys.exit(f"reports from {len(files)} programs, not from each of the 4 test programs")
 print("\n".join(lines))
 PYTHON
-)"
-    got_skipped="$(sed -n 's/^SKIPPED //p' <<<"$results" | LC_ALL=C sort)"
-    others="$(grep -vc '^PASSED ' <<<"$results")"
+}
+
+# True when RESULTS (of results_of) hold COUNT tests, the skipped ones
+# exactly SKIPPED (sorted, one a line) and all others passed.
+results_are() {  # results, count, skipped
+    local got
+    got="$(sed -n 's/^SKIPPED //p' <<<"$1" | LC_ALL=C sort)"
+    [ -n "$1" ] && [ "$(wc -l <<<"$1")" -eq "$2" ] && [ "$got" = "$3" ] &&
+        [ "$(grep -vc '^PASSED ' <<<"$1")" -eq "$(grep -c . <<<"$3")" ]
+}
+
+# 8. A console that refuses: CELLATTR_TEST_CONSOLE_REFUSES=1 makes the tests'
+# console check answer "refused" without asking, where they ask.  Exactly
+# these must be skipped, the tests that need a buffer larger than the window
+# with a window that moves, and the planted case that needs a window of a
+# given size; every other test must pass.
+want_skipped="EndToEnd.window
+ScrolledConsole.ExtremePositionsAreOutOfRange
+ScrolledConsole.RelativeToTheCursor
+ScrolledConsole.RunStopsAtTheEndOfTheBuffer
+ScrolledConsole.WindowLowerDownAndScrolledSideways"
+refusing="$work/refusing"
+reports="$work/reports"
+if unpack "$refusing" && mkdir -p "$reports" &&
+    cp "$root"/tests/kit/window.btm "$root"/tests/kit/window.out "$root"/tests/kit/window.err \
+        "$refusing/e2e/"; then
+    # Where the console allows the window, the planted case passes: its skip
+    # below is then the refusal's doing.
+    GTEST_FILTER=EndToEnd.window wine_on_terminal "$refusing/stand-in-host" "$work/planted" \
+        "$work/planted.err" "$refusing/stand-in-host/cellattr_e2e_tests.exe"
+    planted_rc=$?
+    CELLATTR_TEST_CONSOLE_REFUSES=1 GTEST_OUTPUT="json:$(windows_path "$reports")\\" \
+        run_by_full_path "$refusing"
+    rc=$?
+    counts="$(closing "$work/out")"
+    n_skipped=$(wc -l <<<"$want_skipped")
+    want="$((total + 1 - n_skipped)) 0 $n_skipped"
+    results="$(results_of "$reports")"
     if grep -qxF '[  PASSED  ] 1 test.' <(tr -d '\r' <"$work/planted") && [ "$planted_rc" -eq 0 ] &&
         [ "$counts" = "$want" ] && [ "$rc" -eq 0 ] && [ "$(hints "$work/out")" = 1 ] &&
-        [ -n "$results" ] && [ "$(wc -l <<<"$results")" -eq $((total + 1)) ] &&
-        [ "$got_skipped" = "$want_skipped" ] && [ "$others" -eq "$n_skipped" ]; then
+        results_are "$results" $((total + 1)) "$want_skipped"; then
         passed=$((passed + 1))
     else
         sed 's/^/  /' "$work/planted" "$work/out" 2>/dev/null
-        fail Kit.console_refuses "with the console check refusing, the kit ended \"${counts:-no closing line}\" with exit code $rc (wanted \"$want\", 0, and one line on running skipped tests); skipped: $(echo $got_skipped), wanted: $(echo $want_skipped); the planted case alone, where the console allows it, exit code $planted_rc"
+        fail Kit.console_refuses "with the console check refusing, the kit ended \"${counts:-no closing line}\" with exit code $rc (wanted \"$want\", 0, and one line on running skipped tests); skipped: $(sed -n 's/^SKIPPED //p' <<<"$results" | xargs), wanted: $(echo $want_skipped); the planted case alone, where the console allows it, exit code $planted_rc"
     fi
 else
     fail Kit.console_refuses "cannot make the copy with the planted case"
 fi
 
-# 9. Inside a pseudoconsole, as CI runs it on Windows.  The first line of
-# this run and of the first must name the console.
+# 9. Inside a pseudoconsole of 60 x 15 cells, a small Windows Terminal pane,
+# that refuses as in 8: the test that needs 1024 cells from the window's top
+# is skipped too, and each skip says what was refused and what the console
+# has.  pseudoconsole.exe must pass its command's exit code on, and the
+# first line of this run and of the first must name the console.
 pseudoconsole="$kit/stand-in-host/pseudoconsole.exe"
-printf '@echo off\r\n"%%KIT%%\\stand-in-host\\pseudoconsole.exe" cmd /s /c ""%%%%KIT%%%%\\run-tests.cmd" >"%%%%OUT%%%%" 2>&1" >"%%SCREEN%%"\r\n' \
+want_small_skipped="RealConsole.NeverWritesPastTheHostsBuffer
+ScrolledConsole.ExtremePositionsAreOutOfRange
+ScrolledConsole.RelativeToTheCursor
+ScrolledConsole.RunStopsAtTheEndOfTheBuffer
+ScrolledConsole.WindowLowerDownAndScrolledSideways"
+small_reports="$work/small-reports"
+mkdir -p "$small_reports"
+printf '@echo off\r\n"%%KIT%%\\stand-in-host\\pseudoconsole.exe" /size 60x15 cmd /s /c ""%%%%KIT%%%%\\run-tests.cmd" >"%%%%OUT%%%%" 2>&1" >"%%SCREEN%%"\r\n' \
     >"$elsewhere/pseudoconsole.cmd"
 rm -f "$work/out"
-KIT="$(windows_path "$kit")" OUT="$(windows_path "$work/out")" SCREEN="$(windows_path "$work/screen")" \
+CELLATTR_TEST_CONSOLE_REFUSES=1 GTEST_OUTPUT="json:$(windows_path "$small_reports")\\" \
+    KIT="$(windows_path "$kit")" OUT="$(windows_path "$work/out")" SCREEN="$(windows_path "$work/screen")" \
     wine_on_terminal "$elsewhere" /dev/null "$work/err" cmd.exe /c pseudoconsole.cmd
 rc=$?
 counts="$(closing "$work/out")"
+n_skipped=$(wc -l <<<"$want_small_skipped")
+want="$((total - n_skipped)) 0 $n_skipped"
+results="$(results_of "$small_reports")"
+reasons="$(tr -d '\r' <"$work/out" 2>/dev/null | grep -c '^the console refused .*; it has a 60 x 15 screen buffer with its window of 60 x 15 at column 0, row 0$')"
 wine_on_terminal "$elsewhere" /dev/null "$work/err" "$pseudoconsole" cmd /c exit 3
 passed_on=$?
 named() {  # file: its first line names the console
     head -1 "$1" 2>/dev/null | tr -d '\r' | grep -q '^run-tests: running in a ' &&
         ! head -1 "$1" | grep -q 'could not name'
 }
-if [ "$counts" = "$total 0 0" ] && [ "$rc" -eq 0 ] && [ "$passed_on" -eq 3 ] &&
+if [ "$counts" = "$want" ] && [ "$rc" -eq 0 ] && [ "$reasons" -eq "$n_skipped" ] &&
+    results_are "$results" "$total" "$want_small_skipped" && [ "$passed_on" -eq 3 ] &&
     named "$work/out" && named "$work/out-first"; then
     passed=$((passed + 1))
 else
     sed 's/^/  /' "$work/out" 2>/dev/null
-    fail Kit.pseudoconsole "in a pseudoconsole the kit ended \"${counts:-no closing line}\" with exit code $rc (wanted \"$total 0 0\", 0, and a first line naming the console, as in the first run: \"$(head -1 "$work/out-first" | tr -d '\r')\"); cmd /c exit 3 in it ended with $passed_on"
+    fail Kit.small_pseudoconsole "in a 60 x 15 pseudoconsole that refuses, the kit ended \"${counts:-no closing line}\" with exit code $rc and $reasons lines saying what was refused of a 60 x 15 console (wanted \"$want\", 0, $n_skipped, and a first line naming the console, as in the first run: \"$(head -1 "$work/out-first" | tr -d '\r')\"); skipped: $(sed -n 's/^SKIPPED //p' <<<"$results" | xargs), wanted: $(echo $want_small_skipped); cmd /c exit 3 in it ended with $passed_on"
+fi
+
+# 10. pseudoconsole.exe at a prompt, its output the console: one line must
+# say how to keep what the pseudoconsole draws, and none of that may reach
+# the console (on Windows it would be the start-up sequences of a
+# terminal's session, and garbage).  Wine 8's pseudoconsole sends nothing
+# down its pipe, so there only the line tells the old behaviour apart.
+# The carets keep the drawn text out of the command line, which script(1)
+# records too; the console wraps lines at its width, so they are joined.
+(cd "$elsewhere" && script -qfec "$(printf '%q %q cmd /c echo drawn^-in^-the^-pseudoconsole' \
+    "$WINE" "$pseudoconsole")" "$work/prompt" </dev/null >/dev/null 2>&1)
+rc=$?
+seen="$(sed -e 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/prompt" 2>/dev/null | tr -d '\r\n')"
+if [ "$rc" -eq 0 ] && [[ "$seen" != *drawn-in-the-pseudoconsole* ]] &&
+    [[ "$seen" == *"pseudoconsole: what the pseudoconsole draws is not shown on a console; to keep it, redirect it: pseudoconsole ... > screen.txt"* ]]; then
+    passed=$((passed + 1))
+else
+    sed 's/^/  /' "$work/prompt" 2>/dev/null
+    fail Kit.pseudoconsole_at_a_prompt "pseudoconsole.exe at a prompt ended with $rc, and what is above reached the console; wanted 0, nothing that the pseudoconsole drew, and the line on redirecting it"
 fi
 
 finish
