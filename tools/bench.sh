@@ -10,9 +10,9 @@
 #      - the 1024-cell / 64-cell time ratio, measured in pairs: linear
 #        formatting gives about 16, and a ratio above 20 fails the script.
 #   2. Windows, under Wine on a pseudo-terminal: @CELLATTR against the bare
-#      console calls for the same cells (bench/console_cost_win.cpp).  Its
-#      ratios and targets are reported, not enforced: a console's timings
-#      belong to the console.
+#      console calls for the same cells (bench/console_cost_win.cpp, which
+#      the test kit ships with measure-cost.cmd).  Its ratios are reported,
+#      not held to a target: a console's timings belong to the console.
 # BENCH_REPETITIONS (default 5) and BENCH_MIN_TIME (seconds, default 0.1) set
 # the native runs; BENCH_ROUNDS (default 2001) the console rounds.
 set -uo pipefail

@@ -6,8 +6,9 @@ taken from docs/usage.md, so that the two say each thing once.
 
 A template's line {{docs/usage.md: NAME}} becomes the part of docs/usage.md
 between <!-- readme: NAME --> and <!-- readme end -->, as plain text:
-paragraphs and list items wrapped at 76 columns; tables in columns, or as a
-list when most first cells are too long for a column; no code marks, links
+paragraphs and list items wrapped at 76 columns; code indented by four
+blanks as it stands; tables in columns, or as a list when most first cells
+are too long for a column; no code marks, links
 or bold, and in running text double quotes round a code span that holds a
 blank or only punctuation, so that it shows where it starts and ends.
 Writes nothing and exits with 1 on a placeholder without a part, a part
@@ -140,6 +141,14 @@ def render(lines, name):
             i += 1
             continue
         where, kind = f"docs/usage.md:{lines[i][0]} ({name})", lines[i][1][:1]
+        if lines[i][1].startswith("    "):  # code, as it stands
+            out.append("")
+            while i < len(lines) and lines[i][1].startswith("    "):
+                if len(lines[i][1]) > WIDTH:
+                    raise Failure(f"{where}: \"{lines[i][1]}\" does not fit in {WIDTH} columns")
+                out.append(lines[i][1])
+                i += 1
+            continue
         if lines[i][1].startswith(("#", "<", ">", "```", " ")):
             raise Failure(f"{where}: not rendered as plain text: {lines[i][1]}")
         block = []

@@ -13,6 +13,10 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 source tools/gtest-summary.sh
+# The counting reads GoogleTest's own lines, which a user's GTEST_COLOR=yes
+# would put colour sequences in front of.  The kit is tried with it on
+# (tools/kit-test.sh).
+export GTEST_COLOR=no
 
 passed=0
 failed=0
@@ -148,7 +152,7 @@ run_step() {  # name, command...
         failures+=("$name")
         return
     fi
-    grep -E '^(dist|actionlint): ' "$work/step"
+    grep -E '^(dist|actionlint|workflow-dry-run): ' "$work/step"
     if [ $rc -eq 0 ]; then
         passed=$((passed + 1))
     else
@@ -166,6 +170,9 @@ run_step "CI workflow, by actionlint" tools/lint-workflows.sh
 run_step "release (make dist), reproduced byte for byte" tools/dist.sh
 # The Windows suites, as users run them: the test kit, under Wine's cmd.exe.
 run_script "windows test kit, through wine's cmd.exe" tools/kit-test.sh
+# The CI workflow's Windows job, step by step as a runner runs it, under Wine,
+# on the kit just made.
+run_step "CI workflow's windows job, dry run under wine" tools/workflow-dry-run.sh
 
 echo "== picture (win)"
 ctest_run win picture "$work/run"
