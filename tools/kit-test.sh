@@ -157,39 +157,69 @@ else
     fail Kit.second_run_on_console "a second run on the console, with GTEST_COLOR=yes, ended \"${counts:-no closing line}\" with exit code $rc; wanted \"$total 0 0\", 0"
 fi
 
-# 3, 4, 6 and 7. Doctored kits: one suite's program lies, or skips; the kit
-# must count what it reports as it should.  The kit must end "T+P passed, F
-# failed, K skipped", T being the tests that the other suites list, with
-# exit code RC, LINES lines counting the program as one failure (for the
-# reason WHY, when given) and HINTS lines saying how to run skipped tests.
-doctored() {  # check-name, program, how, P, F, K, RC, LINES, HINTS, [WHY]
-    local folder="$work/doctored $3"
-    local want="$((total - ${listed[$2]:-0} + $4)) $5 $6"
-    unpack "$folder" && cp "$impostor" "$folder/stand-in-host/$2" || {
-        fail "$1" "cannot make the doctored kit"
+# 3, 4, 6 and 7. Doctored kits: one suite's program is the impostor, which
+# lies or skips as told, and the kit must count what it reports as it
+# should.  Each kit is described by named fields:
+#   check=NAME      the check's name in the summary
+#   program=FILE    the program of stand-in-host that the impostor replaces
+#   how=WORD        what the impostor does (tests/kit/impostor.cpp)
+#   count="P passed, F failed, K skipped"
+#                   what that program must add to the kit's closing line,
+#                   which then reads "T+P passed, F failed, K skipped" (", 0
+#                   skipped" left out), T being the tests that the other
+#                   programs list
+#   rc=N            the kit's exit code
+#   broken=N        how many lines count the program as one failure
+#   why=TEXT        what such a line must give as the reason (optional)
+#   hints=N         how many lines say how to run skipped tests
+doctored() {  # field=value...
+    local -A f=()
+    local field
+    for field in "$@"; do
+        case "${field%%=*}" in
+        check | program | how | count | rc | broken | why | hints) f[${field%%=*}]="${field#*=}" ;;
+        *) fail Kit.doctored "doctored: unknown field $field"; return ;;
+        esac
+    done
+    local re='^([0-9]+) passed, ([0-9]+) failed(, ([0-9]+) skipped)?$'
+    if [ -z "${f[check]:-}" ] || [ -z "${f[program]:-}" ] || [ -z "${f[how]:-}" ] ||
+        [ -z "${f[rc]:-}" ] || [ -z "${f[broken]:-}" ] || [ -z "${f[hints]:-}" ] ||
+        ! [[ "${f[count]:-}" =~ $re ]]; then
+        fail "${f[check]:-Kit.doctored}" "doctored: a field is missing or malformed: $*"
+        return
+    fi
+    local want="$((total - ${listed[${f[program]}]:-0} + BASH_REMATCH[1])) ${BASH_REMATCH[2]} ${BASH_REMATCH[4]:-0}"
+    local folder="$work/doctored ${f[how]}"
+    unpack "$folder" && cp "$impostor" "$folder/stand-in-host/${f[program]}" || {
+        fail "${f[check]}" "cannot make the doctored kit"
         return
     }
-    CELLATTR_IMPOSTOR="$3" run_by_full_path "$folder"
+    CELLATTR_IMPOSTOR="${f[how]}" run_by_full_path "$folder"
     local rc=$?
-    local counts line hint
+    local counts broken hints reason="** ${f[program]} counts as one failure: ${f[why]:-}."
     counts="$(closing "$work/out")"
-    line="$(grep -c "^\*\* $2 counts as one failure: " "$work/out" 2>/dev/null)"
-    hint="$(hints "$work/out")"
-    if [ "$counts" = "$want" ] && [ "$rc" -eq "$7" ] && [ "$line" = "$8" ] && [ "$hint" = "$9" ] &&
-        { [ -z "${10:-}" ] || tr -d '\r' <"$work/out" | grep -qxF "** $2 counts as one failure: ${10}."; }; then
+    broken="$(grep -c "^\*\* ${f[program]} counts as one failure: " "$work/out" 2>/dev/null)"
+    hints="$(hints "$work/out")"
+    if [ "$counts" = "$want" ] && [ "$rc" -eq "${f[rc]}" ] && [ "$broken" = "${f[broken]}" ] &&
+        [ "$hints" = "${f[hints]}" ] &&
+        { [ -z "${f[why]:-}" ] || tr -d '\r' <"$work/out" | grep -qxF "$reason"; }; then
         passed=$((passed + 1))
     else
         sed 's/^/  /' "$work/out" 2>/dev/null
-        fail "$1" "with a $3 $2, the kit ended \"${counts:-no closing line}\" with exit code $rc, $line lines counting $2 as failed and $hint on skipped tests; wanted \"$want\", $7, $8${10:+ (${10})} and $9"
+        fail "${f[check]}" "with a ${f[how]} ${f[program]}, the kit ended \"${counts:-no closing line}\" (as passed, failed, skipped) with exit code $rc, $broken lines counting ${f[program]} as failed and $hints on skipped tests; wanted \"$want\", ${f[rc]}, ${f[broken]}${f[why]:+ (${f[why]})} and ${f[hints]}"
     fi
 }
-doctored Kit.doctored_silent cellattr_e2e_tests.exe silent 0 1 0 1 1 0
-doctored Kit.doctored_disagrees cellattr_plugin_tests.exe disagrees 0 1 0 1 1 0
+doctored check=Kit.doctored_silent program=cellattr_e2e_tests.exe how=silent \
+    count="0 passed, 1 failed" rc=1 broken=1 hints=0
+doctored check=Kit.doctored_disagrees program=cellattr_plugin_tests.exe how=disagrees \
+    count="0 passed, 1 failed" rc=1 broken=1 hints=0
 # Three listed, two passed and one skipped: all accounted for.
-doctored Kit.doctored_skips cellattr_detached_tests.exe skips 2 0 1 0 0 1
+doctored check=Kit.doctored_skips program=cellattr_detached_tests.exe how=skips \
+    count="2 passed, 0 failed, 1 skipped" rc=0 broken=0 hints=1
 # Three listed, one passed and one skipped: one not accounted for.
-doctored Kit.doctored_skips_unaccounted cellattr_detached_tests.exe skips-short 0 1 0 1 1 0 \
-    "it reports 2 tests (1 passed, 0 failed, 1 skipped), but lists 3"
+doctored check=Kit.doctored_skips_unaccounted program=cellattr_detached_tests.exe how=skips-short \
+    count="0 passed, 1 failed" rc=1 broken=1 hints=0 \
+    why="it reports 2 tests (1 passed, 0 failed, 1 skipped), but lists 3"
 
 # 5. A folder that the platform refuses.
 semi="$work/kit;semicolon"

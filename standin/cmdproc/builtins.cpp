@@ -1,11 +1,11 @@
-// builtins.cpp - running one line: comments, expansion, and the built-ins
-// that need no console (echo, set, help, plugins, reload, exit).
+// builtins.cpp - running one line: comments, expansion, and the built-ins:
+// kBuiltins below is their one list, each with what it does, and those that
+// need no console are here too.
 #include "cmdproc.h"
 
 #include "../takecmd/standin_host.h"
 
-bool exitRequested = false;
-int exitCode = 0;
+#include <algorithm>
 
 namespace {
 
@@ -30,9 +30,52 @@ void Exit(const std::u16string& args)
     long long code = 0;
     if (!word.empty() && !ParseNumber(word, &code))
         Error(u"Bad exit code: " + word);
-    exitCode = static_cast<int>(code);
-    exitRequested = true;
+    RequestExit(static_cast<int>(code));
 }
+
+void Echo(const std::u16string& args)
+{
+    Out(args + u"\r\n");
+}
+
+void Reload(const std::u16string&)
+{
+    UnloadAll();
+    LoadAll();
+}
+
+// Adapters for the built-ins that take no arguments.
+template <void (*Run)()>
+void NoArguments(const std::u16string&)
+{
+    Run();
+}
+
+struct Builtin {
+    const char16_t* name;
+    void (*run)(const std::u16string& args);
+    const char16_t* synopsis;  // how it is written
+    const char16_t* what;      // what it does, for the usage text
+};
+
+// The built-ins: the one list of them.  Usage prints it.
+constexpr Builtin kBuiltins[] = {
+    {u"echo", Echo, u"echo [text]", u"prints the text, blanks after the first kept"},
+    {u"set", Set, u"set name=value", u"sets a variable; no value removes it"},
+    {u"paint", Paint, u"paint row col len attr...", u"attributes of len cells, the attrs in turn"},
+    {u"write", WriteText, u"write row col text", u"characters into the screen buffer"},
+    {u"cursor", MoveCursor, u"cursor row col", u"moves the cursor"},
+    {u"cls", NoArguments<ClearScreen>, u"cls",
+     u"blanks it; window and cursor to the top-left"},
+    {u"window", SizeWindow, u"window cols rows",
+     u"that window at the top-left; refused: exit 77"},
+    {u"snap", Snap, u"snap FILE.svg", u"the visible window as an SVG picture"},
+    {u"help", AskHelp, u"help @name", u"asks each plugin's Help"},
+    {u"plugins", NoArguments<ListPlugins>, u"plugins", u"each plugin's identification record"},
+    {u"reload", Reload, u"reload", u"unloads the plugins and loads them again"},
+    {u"detach", NoArguments<Detach>, u"detach", u"gives up the console (FreeConsole)"},
+    {u"exit", Exit, u"exit [code]", u"stops, with that exit code"},
+};
 
 }  // namespace
 
@@ -44,16 +87,12 @@ void Usage()
         u"file (UTF-8, or UTF-16 with a byte-order mark), or standard input, a line\r\n"
         u"at a time.  %name, %[name] and %@NAME[args] expand first (%% is a %); rows\r\n"
         u"count from the window's top, columns from the buffer's left edge, +n or -n\r\n"
-        u"from the cursor.\r\n"
-        u"  echo [text]                 set name=value       (no value: removes it)\r\n"
-        u"  paint row col len attr...   attributes of len cells, the attrs in turn\r\n"
-        u"  write row col text          characters into the screen buffer\r\n"
-        u"  cursor row col              cls                  detach (FreeConsole)\r\n"
-        u"  window cols rows            the visible window's size, at the top-left;\r\n"
-        u"                              where the console refuses it, exit code 77\r\n"
-        u"  snap FILE.svg               the visible window as an SVG picture\r\n"
-        u"  help @name                  plugins              reload\r\n"
-        u"  exit [code]                 rem ... / :: ...     comments\r\n");
+        u"from the cursor.  rem ... and :: ... are comments, never expanded.\r\n");
+    for (const Builtin& builtin : kBuiltins) {
+        std::u16string line = u"  " + std::u16string(builtin.synopsis);
+        line.resize(std::max<size_t>(line.size() + 1, 28), u' ');
+        Out(line + builtin.what + u"\r\n");
+    }
 }
 
 // Comments are dropped before expansion, so a function in a comment is never
@@ -72,33 +111,11 @@ void RunLine(const std::u16string& line)
     std::u16string args = Rest(expanded, pos);
     if (command.empty())
         return;  // the whole line expanded to blanks
-    if (command == u"echo")
-        Out(args + u"\r\n");
-    else if (command == u"set")
-        Set(args);
-    else if (command == u"paint")
-        Paint(args);
-    else if (command == u"write")
-        WriteText(args);
-    else if (command == u"cursor")
-        MoveCursor(args);
-    else if (command == u"cls")
-        ClearScreen();
-    else if (command == u"window")
-        SizeWindow(args);
-    else if (command == u"snap")
-        Snap(args);
-    else if (command == u"help")
-        AskHelp(args);
-    else if (command == u"plugins")
-        ListPlugins();
-    else if (command == u"reload") {
-        UnloadAll();
-        LoadAll();
-    } else if (command == u"detach")
-        Detach();
-    else if (command == u"exit")
-        Exit(args);
-    else
-        Error(u"Unknown command: " + word);
+    for (const Builtin& builtin : kBuiltins) {
+        if (command == builtin.name) {
+            builtin.run(args);
+            return;
+        }
+    }
+    Error(u"Unknown command: " + word);
 }

@@ -10,12 +10,13 @@
 // calling only those below it:
 //   main.cpp             command line, redirection, start and end of the run
 //   lines.cpp            reading lines from a batch file, a pipe or a console
-//   builtins.cpp         running a line: the built-ins that need no console
+//   builtins.cpp         running a line, and the list of built-ins (kBuiltins)
 //   expand.cpp           expanding a line, once, left to right
-//   console_builtins.cpp paint, write, cursor, cls, window, detach
+//   console_builtins.cpp the built-ins that change the screen buffer
 //   snap.cpp             snap: the visible window as an SVG picture
 //   plugins.cpp          loading and unloading plugins, calling their exports
-//   common.cpp           output, complaints, the console handle, text helpers
+//   common.cpp           output, complaints, the end of the run, the console
+//                        handle, text helpers
 #pragma once
 
 #include "common.h"
@@ -66,9 +67,6 @@ void RunStandardInput();
 bool RunBatch(const std::u16string& name);
 void Usage();
 
-// Set by exit; ends the run after the current line.
-extern bool exitRequested;
-extern int exitCode;
 
 // ---------------------------------------------------------------------------
 // Console built-ins (console_builtins.cpp, snap.cpp).  They work on CONOUT$

@@ -19,6 +19,27 @@ void SystemError(const std::u16string& what, DWORD code)
     Error(what + u" (error " + Number(code) + u")");
 }
 
+namespace {
+bool exitRequested = false;
+int exitCode = 0;
+}  // namespace
+
+void RequestExit(int code)
+{
+    exitRequested = true;
+    exitCode = code;
+}
+
+bool ExitRequested()
+{
+    return exitRequested;
+}
+
+int ExitCode()
+{
+    return exitCode;
+}
+
 std::u16string Number(long long value)
 {
     std::string digits = std::to_string(value);

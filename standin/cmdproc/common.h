@@ -1,5 +1,6 @@
 // common.h - what every file of the stand-in command processor uses: its
-// output and complaints, the console handle, and small text helpers.  It
+// output and complaints, the end of the run, the console handle, and small
+// text helpers.  It
 // calls nothing else of cmdproc, so the other files depend on it and not on
 // each other for these.
 #pragma once
@@ -31,6 +32,12 @@ std::u16string Rest(const std::u16string& text, size_t pos);
 // A whole word as a decimal or 0x-prefixed hexadecimal number, with an
 // optional sign, of at most 32 bits.
 bool ParseNumber(const std::u16string& word, long long* value);
+
+// The end of the run: exit asks for it, and so does a window that the
+// console refuses; the run ends after the current line, with that code.
+void RequestExit(int code);
+bool ExitRequested();
+int ExitCode();
 
 // Opens CONOUT$ for reading and writing; INVALID_HANDLE_VALUE (and the
 // reason printed) when there is no console.

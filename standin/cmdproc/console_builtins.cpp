@@ -1,5 +1,5 @@
 // console_builtins.cpp - the built-ins that change the console screen
-// buffer: paint, write, cursor, cls, window and detach.  Rows and columns count as
+// buffer (builtins.cpp lists them all).  Rows and columns count as
 // @CELLATTR's do: rows from the window's top, columns from the buffer's left
 // edge, either from the cursor when signed.
 #include "cmdproc.h"
@@ -185,8 +185,7 @@ void SizeWindow(const std::u16string& args)
         std::string refused = console_layout::Arrange(console, size, window);
         if (!refused.empty()) {
             Error(u"skipped: " + std::u16string(refused.begin(), refused.end()));
-            exitCode = console_layout::kRefusedExitCode;
-            exitRequested = true;
+            RequestExit(console_layout::kRefusedExitCode);
         }
     } else {
         DWORD error = GetLastError();

@@ -96,7 +96,7 @@ void RunLines(LineReader& reader, bool inBatch)
 {
     std::u16string line;
     bool prompt = reader.source == Source::Console && !inBatch;
-    for (long long number = 1; !exitRequested; ++number) {
+    for (long long number = 1; !ExitRequested(); ++number) {
         if (prompt)
             Out(u"> ");
         if (!ReadLine(reader, line))

@@ -9,7 +9,7 @@
 // default, in the order given.  /o and /e send standard output and error to
 // files (the same name for both keeps them in order); the console screen is
 // then left to the built-ins that paint it.  Without a batch file it reads
-// standard input.  The built-ins are listed in Usage() (builtins.cpp).
+// standard input.  The built-ins are listed in kBuiltins (builtins.cpp).
 #include "cmdproc.h"
 
 #include "../takecmd/standin_host.h"
@@ -93,11 +93,11 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     if (!batchFile.empty()) {
-        if (!RunBatch(batchFile) && !exitRequested)
-            exitCode = 1;
+        if (!RunBatch(batchFile) && !ExitRequested())
+            RequestExit(1);
     } else {
         RunStandardInput();
     }
     UnloadAll();
-    return exitCode;
+    return ExitCode();
 }
