@@ -148,7 +148,7 @@ run_step() {  # name, command...
         failures+=("$name")
         return
     fi
-    grep -E '^(dist|actionlint): ' "$work/step"
+    grep -E '^(dist|actionlint|coverage): ' "$work/step"
     if [ $rc -eq 0 ]; then
         passed=$((passed + 1))
     else
@@ -159,6 +159,9 @@ run_step() {  # name, command...
 
 run_preset native
 run_preset asan
+# Every line of the module run by a test, natively or under Wine (the
+# coverage trees' own runs).
+run_step "coverage: every line of the module run by a test" tools/coverage.sh --every-line
 
 run_step "CI workflow, by actionlint" tools/lint-workflows.sh
 # The release: both zips and SHA256SUMS in dist/, and a clean clone built in
