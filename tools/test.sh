@@ -148,7 +148,7 @@ run_step() {  # name, command...
         failures+=("$name")
         return
     fi
-    grep -E '^(dist|actionlint|coverage): ' "$work/step"
+    grep -E '^(dist|actionlint|coverage|static-analysis): ' "$work/step"
     if [ $rc -eq 0 ]; then
         passed=$((passed + 1))
     else
@@ -160,8 +160,10 @@ run_step() {  # name, command...
 run_preset native
 run_preset asan
 # Every line of the module run by a test, natively or under Wine (the
-# coverage trees' own runs).
+# coverage trees' own runs), and nothing found in it by clang-tidy and
+# cppcheck.
 run_step "coverage: every line of the module run by a test" tools/coverage.sh --every-line
+run_step "static analysis of the module (clang-tidy, cppcheck)" tools/static-analysis.sh
 
 run_step "CI workflow, by actionlint" tools/lint-workflows.sh
 # The release: both zips and SHA256SUMS in dist/, and a clean clone built in
