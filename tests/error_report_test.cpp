@@ -126,9 +126,10 @@ TEST(SystemErrorText, FileNotFoundIsTheSystemsText)
     EXPECT_EQ(ErrorText(2), expected);
 }
 #else
-TEST(SystemErrorText, FileNotFoundIsTheTablesText)
+TEST(SystemErrorText, TheTablesTextTrimmed)
 {
     EXPECT_EQ(ErrorText(2), u"File not found.");
+    EXPECT_EQ(ErrorText(0x20000020), u"");  // a text of white space alone
 }
 #endif
 
