@@ -2,8 +2,9 @@
 # Every test, as `make test` runs them (docs/development.md lists them).
 # Prints each suite's summary, then one line of totals, "N passed, M
 # failed", with ", K skipped" when anything did not run; exits non-zero on
-# any failure, and under CI=true on any skip too.  The Windows suites run
-# once, inside the test kit as users run it (tools/kit-test.sh).
+# any failure, and under CI=true on any skip too.  The Windows suites count
+# once, inside the test kit as users run it (tools/kit-test.sh); the coverage
+# step runs them again, instrumented, for their lines alone.
 #
 # Nothing counts that was not seen: a GoogleTest program must list its tests
 # and then report exactly those; every other suite must end with a complete
