@@ -75,7 +75,7 @@ done
 # The exclusions: each entry names a file of the module and the whole text
 # of one of its lines, which must stand exactly once in the module, so that
 # an entry never reaches further than it says and never outlives its line.
-patterns="$(python3 - "$exclusions" <<'EOF'
+patterns="$(python3 - "$exclusions" 2>"$out/exclusions.log" <<'EOF'
 import pathlib, re, sys
 lines, branches = [], []
 module = [p for d in ("query", "support", "host") for p in sorted(pathlib.Path(d).iterdir())
@@ -95,12 +95,13 @@ for n, text in enumerate(open(sys.argv[1], encoding="utf-8"), 1):
         sys.exit(f"{sys.argv[1]}:{n}: the line must stand once in {name} and nowhere else "
                  f"in the module; found {len(where)} times")
     (lines if kind == "line" else branches).append(re.escape(code))
-# gcovr matches from the start of the line (the newer ones, the whole line).
+# gcovr (5.2 and 7.2 alike) matches a pattern from the start of a line.
 print(r"\s*(" + "|".join(lines) + r")\s*$" if lines else "")
 print(r"\s*(" + "|".join(branches) + r")\s*$" if branches else "")
+print(len(lines) + len(branches))
 EOF
-)" || fail "$exclusions cannot be applied"
-{ read -r line_pattern; read -r branch_pattern; } <<<"$patterns"
+)" || fail "$exclusions cannot be applied: $(cat "$out/exclusions.log")"
+{ read -r line_pattern; read -r branch_pattern; read -r entries; } <<<"$patterns"
 excluded=()
 [ -z "$line_pattern" ] || excluded+=(--exclude-lines-by-pattern "$line_pattern")
 [ -z "$branch_pattern" ] || excluded+=(--exclude-branches-by-pattern "$branch_pattern")
@@ -117,7 +118,7 @@ gcovr --root . --add-tracefile "$out/native.json" --add-tracefile "$out/win.json
 
 # The totals, and every line that no test ran; every source of the module
 # must be in the report, or its lines would not be counted at all.
-python3 - "$out" "$every_line" <<'EOF'
+python3 - "$out" "$every_line" "$entries" "$exclusions" <<'EOF'
 import json, pathlib, sys
 out, every_line = pathlib.Path(sys.argv[1]), sys.argv[2] == "1"
 try:
@@ -148,6 +149,7 @@ for name, number in unrun:
 if len(unrun) != total - lines:
     print(f"coverage: not measured: {len(unrun)} lines unrun, but the summary says {total - lines}")
     sys.exit(1)
+print(f"excluded: {sys.argv[3]} entries, each with its reason, in {sys.argv[4]}")
 pct = lambda a, b: f"{int(1000 * a / b) / 10:g}" if b else "100"
 print(f"coverage: lines {lines} of {total} ({pct(lines, total)}%), "
       f"branches {branches} of {branch_total} ({pct(branches, branch_total)}%)")
