@@ -4,6 +4,7 @@
 #   make bench  benchmarks (native, and the console's own cost under Wine)
 #   make fuzz   each fuzz target for FUZZ_SECONDS (default 60)
 #   make dist   the release in dist/: the plugin zip, the test kit, SHA256SUMS
+#   make coverage  the module's lines and branches that the tests run
 .PHONY: demo test bench fuzz dist build setup clean
 
 FUZZ_SECONDS ?= 60
@@ -20,8 +21,15 @@ bench: build
 fuzz: setup
 	tools/fuzz.sh $(FUZZ_SECONDS)
 
+# Every tree that make test configures has warnings as errors (see
+# CELLATTR_WERROR in CMakeLists.txt); a build of one's own may leave them off.
+test: export CELLATTR_WERROR = ON
 test: build
 	tools/test.sh
+
+.PHONY: coverage
+coverage: setup
+	tools/coverage.sh
 
 # 77: the release is made, but its reproduction could not be checked
 # (tools/dist.sh says why).

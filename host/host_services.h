@@ -12,6 +12,11 @@
 #define HOST_IMPORT
 #endif
 
+// The longest line the host expands, in characters without the terminator:
+// ExpandVariables writes back up to that many and a terminator, whatever the
+// buffer it is handed.
+inline constexpr size_t HOST_LINE_LIMIT = 8191;
+
 extern "C" {
 
 // Writes formatted text on the host's console output.
@@ -22,8 +27,8 @@ HOST_IMPORT int Printf(const Char* format, ...);
 HOST_IMPORT int Qprintf(void* handle, const Char* format, ...);
 
 // Replaces every variable reference in buffer by its value, in place.  The
-// host writes the whole expansion back, up to its own line limit, without
+// host writes the whole expansion back, up to HOST_LINE_LIMIT, without
 // knowing the buffer's size; the module passes 1 as the second argument and
-// hands it buffers of 8192 characters, the longest line the host expands.
+// hands it buffers that hold HOST_LINE_LIMIT characters and the terminator.
 HOST_IMPORT int ExpandVariables(Char* buffer, int flag);
 }

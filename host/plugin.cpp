@@ -49,6 +49,7 @@ static constexpr size_t CAPTION_LEN = 1024;
 // of any length: the buffer is as large as the error prefix's, which holds
 // the longest line the host expands.
 static constexpr size_t BANNER_TEST_LEN = ERROR_PREFIX_LEN;
+static_assert(BANNER_TEST_LEN > HOST_LINE_LIMIT, "the host writes back its longest line");
 
 extern "C" PluginInfo* PLUGIN_API GetPluginInfo()
 {

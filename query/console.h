@@ -53,7 +53,7 @@ inline bool GetScreenInfo(Handle handle, ScreenInfo* info)
 {
     CONSOLE_SCREEN_BUFFER_INFO csbi;
     if (!GetConsoleScreenBufferInfo(handle, &csbi))
-        return false;
+        return false;  // never seen: CONOUT$ opened for reading is a screen buffer
     info->size = {csbi.dwSize.X, csbi.dwSize.Y};
     info->cursor = {csbi.dwCursorPosition.X, csbi.dwCursorPosition.Y};
     info->left = csbi.srWindow.Left;

@@ -205,6 +205,7 @@ static constexpr PackedTable<Count> MakeTails(unsigned base, size_t minDigits)
     PackedTable<Count> tails{};
     for (unsigned i = 0; i < Count; ++i) {
         bool afterLead = i >= base * base;
+        // NOLINTNEXTLINE(clang-analyzer-core.DivideZero): base is 10 or 16 (below), never 0.
         AppendDigits(tails, i, i % (base * base), base, afterLead ? 2 : minDigits);
         Append(tails, i, NUMBER_SEPARATOR);
     }

@@ -4,6 +4,8 @@
 #include "platform.h"
 #include "../host/host_services.h"
 
+static_assert(ERROR_PREFIX_LEN > HOST_LINE_LIMIT, "the host writes back its longest line");
+
 int32_t PrintErrorPrefix()
 {
     platform::Handle err = platform::StdErrorHandle();

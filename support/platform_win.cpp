@@ -23,7 +23,7 @@ uint32_t SystemMessage(uint32_t code, Char* buffer, uint32_t capacity)
                           nullptr);
 }
 
-int FormatText(Char* buffer, const Char* format, ...)
+int FormatText(Char* buffer, const Char* format, ...)  // NOLINT(cert-dcl50-cpp): wsprintfW's
 {
     va_list ap;
     va_start(ap, format);

@@ -28,7 +28,6 @@ inline constexpr const Char* PLUGIN_NAME = u"CellAttr";
 
 [[nodiscard]] size_t TextLength(const Char* text);
 size_t TextCopy(Char* dest, size_t capacity, const Char* src);
-size_t TextAppend(Char* dest, size_t capacity, const Char* src);
 [[nodiscard]] bool TextEqual(const Char* a, const Char* b);
 
 // White space: U+0009..U+000D, U+0020 and U+00A0 below U+0100; from U+0100 on

@@ -27,16 +27,6 @@ size_t TextCopy(Char* dest, size_t capacity, const Char* src)
     return n;
 }
 
-size_t TextAppend(Char* dest, size_t capacity, const Char* src)
-{
-    size_t used = 0;
-    while (used < capacity && dest[used] != 0)
-        ++used;
-    if (used == capacity)  // not terminated within capacity: leave it alone
-        return used;
-    return used + TextCopy(dest + used, capacity - used, src);
-}
-
 bool TextEqual(const Char* a, const Char* b)
 {
     while (*a != 0 && *a == *b) {

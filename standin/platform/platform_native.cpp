@@ -27,6 +27,7 @@ static constexpr SystemMessageEntry kSystemMessages[] = {
     {6, u"Invalid handle. "},
     {87, u"Invalid parameter. "},
     {1400, u"Invalid window handle. "},
+    {0x20000020, u" \t\r\n"},  // white space alone, which trimming leaves empty
 };
 
 uint32_t SystemMessage(uint32_t code, Char* buffer, uint32_t capacity)

@@ -155,11 +155,28 @@ int Qprintf(void* handle, const Char* format, ...)
     return static_cast<int>(text.size());
 }
 
+static_assert(STANDIN_LINE_LIMIT == HOST_LINE_LIMIT, "the stand-in expands as far as the module "
+                                                     "assumes the host does");
+
 // As a real host does, the whole expansion is written back in place, up to
 // the host's own line limit: the size of the caller's buffer is not known
-// here, so it is the caller's to make large enough.
-int ExpandVariables(Char* buffer, int)
+// here, so it is the caller's to make large enough.  The module passes 1,
+// the only value whose meaning we know; any other is refused aloud, on
+// standard error, with the buffer left as it was, so that a test fails.
+int ExpandVariables(Char* buffer, int flag)
 {
+    if (flag != 1) {
+        std::u16string text = u"stand-in host: ExpandVariables was passed ";
+        for (char c : std::to_string(flag))
+            text += static_cast<char16_t>(c);
+        text += u", not 1\r\n";
+#ifdef _WIN32
+        Write(GetStdHandle(STD_ERROR_HANDLE), text);
+#else
+        Write(standin::StdError(), text);
+#endif
+        return -1;
+    }
     StandinExpand(buffer, STANDIN_LINE_LIMIT + 1);
     return 0;
 }
