@@ -18,6 +18,7 @@
 //
 // It works in a screen buffer of its own, so the console it runs in keeps
 // what it showed.
+#include "../host/host_limits.h"
 #include "../standin/console_layout.h"
 #include "../tests/scratch_console.h"
 
@@ -33,7 +34,6 @@ namespace {
 
 using CellAttrFunction = int(__stdcall*)(char16_t*);
 
-constexpr size_t kHostCapacity = 32768;  // the host's result buffer, in characters
 constexpr DWORD kMostCells = 1024;
 
 struct Case {
@@ -143,7 +143,7 @@ int main(int argc, char** argv)
 
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    std::vector<char16_t> buffer(kHostCapacity);
+    std::vector<char16_t> buffer(HOST_RESULT_CAPACITY);
     std::vector<WORD> cells(kMostCells);
 
     std::printf("console_cost: in %s, %s; %d rounds, medians per call\n", kind.c_str(),

@@ -5,17 +5,13 @@
 #pragma once
 
 #include "../support/plugin_support.h"
+#include "host_limits.h"
 
 #if defined(_WIN32) && !defined(STANDIN_HOST_BUILD)
 #define HOST_IMPORT __declspec(dllimport)
 #else
 #define HOST_IMPORT
 #endif
-
-// The longest line the host expands, in characters without the terminator:
-// ExpandVariables writes back up to that many and a terminator, whatever the
-// buffer it is handed.
-inline constexpr size_t HOST_LINE_LIMIT = 8191;
 
 extern "C" {
 
@@ -29,6 +25,6 @@ HOST_IMPORT int Qprintf(void* handle, const Char* format, ...);
 // Replaces every variable reference in buffer by its value, in place.  The
 // host writes the whole expansion back, up to HOST_LINE_LIMIT, without
 // knowing the buffer's size; the module passes 1 as the second argument and
-// hands it buffers that hold HOST_LINE_LIMIT characters and the terminator.
+// hands it buffers of EXPANSION_BUFFER_LEN characters.
 HOST_IMPORT int ExpandVariables(Char* buffer, int flag);
 }

@@ -45,11 +45,6 @@ static constexpr HelpEntry kHelpTable[] = {
 };
 
 static constexpr size_t CAPTION_LEN = 1024;
-// The host writes the whole expansion back, and noloadmsg may hold a value
-// of any length: the buffer is as large as the error prefix's, which holds
-// the longest line the host expands.
-static constexpr size_t BANNER_TEST_LEN = ERROR_PREFIX_LEN;
-static_assert(BANNER_TEST_LEN > HOST_LINE_LIMIT, "the host writes back its longest line");
 
 extern "C" PluginInfo* PLUGIN_API GetPluginInfo()
 {
@@ -69,8 +64,10 @@ extern "C" PluginInfo* PLUGIN_API GetPluginInfo()
 // user has set noloadmsg: only then do the three expand to exactly "00".
 extern "C" int32_t PLUGIN_API InitializePlugin()
 {
-    Char buffer[BANNER_TEST_LEN] = {};
-    TextCopy(buffer, BANNER_TEST_LEN, u"%[_transient]%[_pipe]%[noloadmsg]");
+    // noloadmsg may hold a value of any length, and the host writes the
+    // whole expansion back: the buffer holds the longest line it expands.
+    Char buffer[EXPANSION_BUFFER_LEN] = {};
+    TextCopy(buffer, EXPANSION_BUFFER_LEN, u"%[_transient]%[_pipe]%[noloadmsg]");
     ExpandVariables(buffer, 1);
     if (TextEqual(buffer, u"00"))
         Printf(u"%s v%u.%u.%u loaded.\r\n", PLUGIN_NAME, VERSION_MAJOR, VERSION_MINOR,
@@ -83,19 +80,14 @@ extern "C" int32_t PLUGIN_API ShutdownPlugin()
     return 0;  // nothing is held, so nothing is released
 }
 
-static Char LowerAscii(Char c)
-{
-    return (c >= u'A' && c <= u'Z') ? static_cast<Char>(c + (u'a' - u'A')) : c;
-}
-
 // Equal ignoring the case of A to Z only; every other character must match.
 static bool EqualIgnoringAsciiCase(const Char* a, const Char* b)
 {
-    while (*a != 0 && LowerAscii(*a) == LowerAscii(*b)) {
+    while (*a != 0 && UpperAscii(*a) == UpperAscii(*b)) {
         ++a;
         ++b;
     }
-    return LowerAscii(*a) == LowerAscii(*b);
+    return UpperAscii(*a) == UpperAscii(*b);
 }
 
 extern "C" int32_t PLUGIN_API Help(const Char* name)

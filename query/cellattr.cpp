@@ -32,47 +32,52 @@ int32_t ParseUnsigned(const Char* text, uint32_t* out)
     return 0;
 }
 
-// A leading + or - makes a decimal offset from the cursor.
-static bool ParseSignedDecimal(const Char* text, int32_t* out)
+// A leading + or - makes a decimal offset from the cursor.  Returns 0, or -1
+// leaving *out untouched, as ParseUnsigned does.
+[[nodiscard]] static int32_t ParseSignedDecimal(const Char* text, int32_t* out)
 {
     const Char* end;
     bool rangeError;
     int32_t value = ConvertSigned(text, 10, &end, &rangeError);
     if (rangeError || end == text || *end != 0)
-        return false;
+        return -1;
     *out = value;
-    return true;
+    return 0;
 }
 
 // ---------------------------------------------------------------------------
-// Failure reports: the prefix, then the message, on standard error.
+// Failures.  Each is written the same way, the prefix and then the message,
+// a format with its values (an argument's text for %s), and returns -1.
 
-static int32_t Fail(const Char* message)
+template <typename... Values>
+static int32_t Fail(const Char* format, Values... values)
 {
     PrintErrorPrefix();
-    Qprintf(platform::StdErrorHandle(), message);
+    Qprintf(platform::StdErrorHandle(), format, values...);
     return -1;
 }
 
-static int32_t FailQuoting(const Char* format, int arg)
+// A failure once the console is open: reported, then the handle closed.
+static int32_t FailOpen(console::Handle handle, const Char* message)
 {
-    PrintErrorPrefix();
-    Qprintf(platform::StdErrorHandle(), format, ArgList.argText[arg]);
+    Fail(message);
+    console::Close(handle);
     return -1;
 }
 
-// A failure once the console is involved: the message, the system's text on
-// a second line when there is one, then the handle closed if it was opened.
-static int32_t FailConsole(const Char* message, const Char* errorText, console::Handle handle,
-                           bool opened)
+// A console call that failed, with `code` from LastError right after it:
+// the system's text for it is made before anything is written, and follows
+// the message on a line of its own; then the handle, when there is one,
+// is closed.
+static int32_t FailConsoleCall(const Char* message, uint32_t code, const console::Handle* opened)
 {
-    PrintErrorPrefix();
-    platform::Handle err = platform::StdErrorHandle();
-    Qprintf(err, message);
+    Char errorText[SYSTEM_ERROR_TEXT_LEN];
+    SystemErrorText(code, errorText);
+    Fail(message);
     if (errorText[0] != 0)
-        Qprintf(err, u"    %s\r\n", errorText);
-    if (opened)
-        console::Close(handle);
+        Qprintf(platform::StdErrorHandle(), u"    %s\r\n", errorText);
+    if (opened != nullptr)
+        console::Close(*opened);
     return -1;
 }
 
@@ -86,23 +91,22 @@ static bool ArgPresent(int i)
 
 // Row or column: a signed decimal offset from the cursor when it starts with
 // + or -, otherwise an unsigned number.  Kept in 64 bits so that adding the
-// origin can never overflow.
-static bool ParsePosition(int i, int64_t* value, bool* relative)
+// origin can never overflow.  Returns 0, or -1 when text does not convert.
+[[nodiscard]] static int32_t ParsePosition(const Char* text, int64_t* value, bool* relative)
 {
-    const Char* text = ArgList.argText[i];
     *relative = text[0] == u'+' || text[0] == u'-';
     if (*relative) {
         int32_t offset;
-        if (!ParseSignedDecimal(text, &offset))
-            return false;
+        if (ParseSignedDecimal(text, &offset) != 0)
+            return -1;
         *value = offset;
     } else {
         uint32_t absolute;
         if (ParseUnsigned(text, &absolute) != 0)
-            return false;
+            return -1;
         *value = absolute;
     }
-    return true;
+    return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -112,67 +116,57 @@ extern "C" int32_t PLUGIN_API f_cellattr(Char* text)
     if (text == nullptr)
         return 1;
 
-    Char errorText[SYSTEM_ERROR_TEXT_LEN];
-    errorText[0] = 0;
     uint32_t length = 1;
     uint32_t flags = 0;
 
     if (TokenizeArgs(text) < 0)
         return -1;  // the tokenizer has reported the overflow
+    const Char* const* arg = ArgList.argText;
 
     int64_t row, column;
     bool rowRelative, columnRelative;
     if (!ArgPresent(0))
         return Fail(u"Missing row value\r\n");
-    if (!ParsePosition(0, &row, &rowRelative))
-        return FailQuoting(u"Bad row value: \"%s\"\r\n", 0);
+    if (ParsePosition(arg[0], &row, &rowRelative) != 0)
+        return Fail(u"Bad row value: \"%s\"\r\n", arg[0]);
     if (!ArgPresent(1))
         return Fail(u"Missing column value\r\n");
-    if (!ParsePosition(1, &column, &columnRelative))
-        return FailQuoting(u"Bad column value: \"%s\"\r\n", 1);
+    if (ParsePosition(arg[1], &column, &columnRelative) != 0)
+        return Fail(u"Bad column value: \"%s\"\r\n", arg[1]);
     if (ArgPresent(2)) {
-        if (ParseUnsigned(ArgList.argText[2], &length) != 0)
-            return FailQuoting(u"Bad length value: \"%s\"\r\n", 2);
-        if (length == 0 || length > MAX_CELLS) {
-            PrintErrorPrefix();
-            Qprintf(platform::StdErrorHandle(), u"Length must be 1 to %u: %u\r\n", MAX_CELLS,
-                    length);
-            return -1;
-        }
+        if (ParseUnsigned(arg[2], &length) != 0)
+            return Fail(u"Bad length value: \"%s\"\r\n", arg[2]);
+        if (length == 0 || length > MAX_CELLS)
+            return Fail(u"Length must be 1 to %u: %u\r\n", MAX_CELLS, length);
     }
-    if (ArgPresent(3) && ParseUnsigned(ArgList.argText[3], &flags) != 0)
-        return FailQuoting(u"Bad flags value: \"%s\"\r\n", 3);
+    if (ArgPresent(3) && ParseUnsigned(arg[3], &flags) != 0)
+        return Fail(u"Bad flags value: \"%s\"\r\n", arg[3]);
 
     console::Handle handle;
-    if (!console::OpenOutput(&handle)) {
-        SystemErrorText(console::LastError(), errorText);
-        return FailConsole(u"Error opening console handle:\r\n", errorText, handle, false);
-    }
+    if (!console::OpenOutput(&handle))
+        return FailConsoleCall(u"Error opening console handle:\r\n", console::LastError(), nullptr);
     console::ScreenInfo info;
-    if (!console::GetScreenInfo(handle, &info)) {
-        SystemErrorText(console::LastError(), errorText);
-        return FailConsole(u"Error getting console screen buffer info:\r\n", errorText, handle,
-                           true);
-    }
+    if (!console::GetScreenInfo(handle, &info))
+        return FailConsoleCall(u"Error getting console screen buffer info:\r\n",
+                               console::LastError(), &handle);
 
     // Rows count from the window's top (or the cursor) and must lie inside
     // the window; columns count from the buffer's left edge (or the cursor)
     // and must lie inside the buffer's width.
     row += rowRelative ? info.cursor.y : info.top;
     if (row < info.top || row > info.bottom)
-        return FailConsole(u"Row out of range\r\n", errorText, handle, true);
+        return FailOpen(handle, u"Row out of range\r\n");
     if (columnRelative)
         column += info.cursor.x;
     if (column < 0 || column >= info.size.x)
-        return FailConsole(u"Column out of range\r\n", errorText, handle, true);
+        return FailOpen(handle, u"Column out of range\r\n");
 
     uint16_t cells[MAX_CELLS];
     uint32_t read = 0;
     console::Coord at{static_cast<int16_t>(column), static_cast<int16_t>(row)};
-    if (!console::ReadAttributes(handle, cells, length, at, &read)) {
-        SystemErrorText(console::LastError(), errorText);
-        return FailConsole(u"Error reading console attributes:\r\n", errorText, handle, true);
-    }
+    if (!console::ReadAttributes(handle, cells, length, at, &read))
+        return FailConsoleCall(u"Error reading console attributes:\r\n", console::LastError(),
+                               &handle);
     console::Close(handle);
 
     if (read > length)  // never trust a count beyond what was asked

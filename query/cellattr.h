@@ -1,16 +1,13 @@
-// cellattr.h - the @CELLATTR[row,col,len,flags] variable function and its
-// two subroutines.
+// cellattr.h - the @CELLATTR[row,col,len,flags] variable function
+// (cellattr.cpp), the number parser it reads its arguments with, and the
+// cell formatter and colour names it writes its result with (format.cpp).
 #pragma once
 
+#include "../host/host_limits.h"
 #include "../support/plugin_support.h"
 
+// The most cells one call reads.
 inline constexpr uint32_t MAX_CELLS = 1024;
-
-// The capacity of the buffer the host hands to a variable function, in
-// characters with the terminator.  The host does not say; 32,768 is what the
-// longest Windows command line (32,767 characters) needs, so we assume it and
-// end a longer result at the last whole entry that fits.
-inline constexpr size_t HOST_RESULT_CAPACITY = 32768;
 
 extern "C" int32_t PLUGIN_API f_cellattr(Char* text);
 

@@ -24,8 +24,9 @@ struct ScreenInfo {
     int16_t bottom;
 };
 
-// CreateFileW("CONOUT$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-// nullptr, OPEN_EXISTING, 0, nullptr).
+// The active screen buffer, opened anew for each call (whichever buffer the
+// host has made active) and for reading only, shared both ways so that the
+// host's own handles on it keep working.
 [[nodiscard]] bool OpenOutput(Handle* handle);
 [[nodiscard]] bool GetScreenInfo(Handle handle, ScreenInfo* info);
 // ReadConsoleOutputAttribute: a run continues on the following rows and

@@ -4,21 +4,19 @@
 #include "platform.h"
 #include "../host/host_services.h"
 
-static_assert(ERROR_PREFIX_LEN > HOST_LINE_LIMIT, "the host writes back its longest line");
-
 int32_t PrintErrorPrefix()
 {
     platform::Handle err = platform::StdErrorHandle();
     Qprintf(err, u"%s plugin: ", PLUGIN_NAME);
 
     // Large enough for the host to expand a batch file's full name and line.
-    Char buffer[ERROR_PREFIX_LEN] = {};
-    TextCopy(buffer, ERROR_PREFIX_LEN, u"%_batch");
+    Char buffer[EXPANSION_BUFFER_LEN] = {};
+    TextCopy(buffer, EXPANSION_BUFFER_LEN, u"%_batch");
     ExpandVariables(buffer, 1);
     if (buffer[0] == u'0')
         return 0;  // not inside a batch file
 
-    TextCopy(buffer, ERROR_PREFIX_LEN, u"%_batchname [%_batchline]  ");
+    TextCopy(buffer, EXPANSION_BUFFER_LEN, u"%_batchname [%_batchline]  ");
     ExpandVariables(buffer, 1);
     // As an argument, never as the format: a % in the name prints as itself.
     Qprintf(err, u"%s", buffer);

@@ -11,7 +11,8 @@ namespace platform {
 
 using Handle = void*;
 
-// GetStdHandle(STD_ERROR_HANDLE).
+// Standard error as it is at the call: asked anew for every message, since
+// the host may redirect it between calls.
 [[nodiscard]] Handle StdErrorHandle();
 
 // FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
@@ -26,7 +27,8 @@ int FormatText(Char* buffer, const Char* format, ...);
 // The platform's own space classification, for characters from U+0100 on.
 [[nodiscard]] bool IsSpaceClass(Char c);
 
-// The help box: MessageBoxW(GetForegroundWindow(), text, caption, MB_OK).
+// The help box.  The host lends the module no window, so the box belongs to
+// whatever window is in front, if any.
 int ShowMessageBox(const Char* text, const Char* caption);
 
 }  // namespace platform

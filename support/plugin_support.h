@@ -30,6 +30,13 @@ inline constexpr const Char* PLUGIN_NAME = u"CellAttr";
 size_t TextCopy(Char* dest, size_t capacity, const Char* src);
 [[nodiscard]] bool TextEqual(const Char* a, const Char* b);
 
+// Case is ASCII only, everywhere: a to z are upper-cased, and every other
+// character keeps its case (accented letters too).
+[[nodiscard]] constexpr Char UpperAscii(Char c)
+{
+    return (c >= u'a' && c <= u'z') ? static_cast<Char>(c - (u'a' - u'A')) : c;
+}
+
 // White space: U+0009..U+000D, U+0020 and U+00A0 below U+0100; from U+0100 on
 // the platform's space class (IsSpaceTable where the platform has none);
 // U+FFFF never.
@@ -78,7 +85,6 @@ extern ArgListRecord ArgList;
 // ---------------------------------------------------------------------------
 // Error reports.
 
-inline constexpr size_t ERROR_PREFIX_LEN = 8192;
 inline constexpr size_t SYSTEM_ERROR_TEXT_LEN = 1024;
 
 // Starts an error line on standard error: "CellAttr plugin: ", then, inside a

@@ -47,10 +47,17 @@ static constexpr Char kSpacesFrom0100[] = {
     0x2008, 0x2009, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000,
 };
 
+// Below U+0100 the set is fixed, whatever the platform's classification says
+// (U+0085 in particular is not space).
+static bool IsSpaceBelow0100(Char c)
+{
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0;
+}
+
 bool IsSpaceTable(Char c)
 {
     if (c < 0x100)
-        return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0;
+        return IsSpaceBelow0100(c);
     for (Char s : kSpacesFrom0100)
         if (s == c)
             return true;
@@ -59,9 +66,8 @@ bool IsSpaceTable(Char c)
 
 bool IsWhiteSpace(Char c)
 {
-    // Below U+0100 the set is fixed (U+0085 in particular is not space).
     if (c < 0x100)
-        return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0;
+        return IsSpaceBelow0100(c);
     if (c == 0xFFFF)
         return false;
     return platform::IsSpaceClass(c);

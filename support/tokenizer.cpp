@@ -20,11 +20,6 @@ static void ResetArgList()
     ArgList.argBuffer[0] = 0;
 }
 
-static Char UpperAscii(Char c)
-{
-    return (c >= u'a' && c <= u'z') ? static_cast<Char>(c - (u'a' - u'A')) : c;
-}
-
 static void TrimArguments(int32_t count)
 {
     for (int32_t i = 0; i < count; ++i) {

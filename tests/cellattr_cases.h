@@ -6,14 +6,13 @@
 
 #include "capture.h"
 
+#include "../host/host_limits.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
-
-// The buffer the host hands a variable function, terminator included.
-inline constexpr size_t kHostBufferChars = 32768;
 
 struct CallResult {
     int rc;
@@ -26,7 +25,7 @@ struct CallResult {
 template <typename Function>
 CallResult CallAsHost(Function function, const std::u16string& args)
 {
-    std::vector<char16_t> buffer(kHostBufferChars, u'\0');
+    std::vector<char16_t> buffer(HOST_RESULT_CAPACITY, u'\0');
     std::copy(args.begin(), args.end(), buffer.begin());
     StderrCaptureBegin();
     int rc = function(buffer.data());

@@ -17,8 +17,6 @@ namespace {
 
 using simconsole::Op;
 
-static_assert(kHostBufferChars == HOST_RESULT_CAPACITY, "the tests' host buffer is the module's");
-
 class CellAttr : public ::testing::Test {
 protected:
     void SetUp() override
@@ -230,6 +228,8 @@ const ConsoleFailureCase kConsoleFailures[] = {
     {Op::Info, 0xFFFFFFFFu, u"Error getting console screen buffer info:\r\n    Unknown error\r\n"},
     {Op::Read, 87, u"Error reading console attributes:\r\n    Invalid parameter.\r\n"},
     {Op::Read, 0x1234, u"Error reading console attributes:\r\n    Error 4660\r\n"},
+    // A system text of white space alone is no second line.
+    {Op::Read, 0x20000020, u"Error reading console attributes:\r\n"},
 };
 
 TEST_F(CellAttr, ConsoleFailuresCarryTheSystemText)

@@ -242,7 +242,7 @@ TEST_F(RealConsole, NeverWritesPastTheHostsBuffer)
     SYSTEM_INFO si;
     GetSystemInfo(&si);
     size_t page = si.dwPageSize;
-    size_t bytes = kHostBufferChars * sizeof(char16_t);
+    size_t bytes = HOST_RESULT_CAPACITY * sizeof(char16_t);
     size_t span = (bytes + page - 1) / page * page + page;
     char* region = static_cast<char*>(VirtualAlloc(nullptr, span, MEM_COMMIT | MEM_RESERVE,
                                                    PAGE_READWRITE));

@@ -3,6 +3,8 @@
 #include "capture.h"
 #include "win_plugin.h"
 
+#include "../host/host_limits.h"
+
 #include <string>
 
 namespace {
@@ -14,7 +16,7 @@ TEST(Detached, OpeningTheConsoleFails)
     ASSERT_TRUE(FreeConsole());
 
     std::u16string args = u"0,0,2,3";
-    char16_t buffer[32768] = {};
+    char16_t buffer[HOST_RESULT_CAPACITY] = {};
     args.copy(buffer, args.size());
     StderrCaptureBegin();
     EXPECT_EQ(cellattr(buffer), -1);

@@ -128,14 +128,14 @@ TEST(InitializePlugin, BannerOnlyWhenNeitherTransientNorPipedNorSilenced)
 TEST(InitializePlugin, ALongNoloadmsgFitsAndSilences)
 {
     ResetHostVariables();
-    std::u16string value(STANDIN_LINE_LIMIT - 2, u'x');  // after "00" from _transient, _pipe
+    std::u16string value(HOST_LINE_LIMIT - 2, u'x');  // after "00" from _transient, _pipe
     SetHostVariable(u"noloadmsg", value.c_str());
     // The expansion is the whole line, neither cut nor short of the limit.
     std::u16string expanded = u"%[_transient]%[_pipe]%[noloadmsg]";
-    expanded.resize(STANDIN_LINE_LIMIT + 2);  // room for one character past the limit
+    expanded.resize(HOST_LINE_LIMIT + 2);  // room for one character past the limit
     StandinExpand(expanded.data(), expanded.size());
     expanded.resize(std::char_traits<char16_t>::length(expanded.c_str()));
-    ASSERT_EQ(expanded.size(), STANDIN_LINE_LIMIT);
+    ASSERT_EQ(expanded.size(), HOST_LINE_LIMIT);
     ASSERT_EQ(expanded, u"00" + value);
 
     StdoutCaptureBegin();

@@ -6,17 +6,17 @@
 // name stays a %).
 #include "cmdproc.h"
 
+#include "../../host/host_limits.h"
 #include "../takecmd/expand.h"
 #include "../takecmd/standin_host.h"
 
 namespace {
 
-// Large enough for any value: a variable holds at most a command line.
-constexpr size_t kValueCapacity = 32768;
-
+// A variable holds at most a command line, which the host's result buffer
+// holds too.
 std::u16string Variable(const std::u16string& name)
 {
-    std::vector<char16_t> value(kValueCapacity, u'\0');
+    std::vector<char16_t> value(HOST_RESULT_CAPACITY, u'\0');
     StandinGetVariable(name.c_str(), value.data(), value.size());
     return value.data();
 }

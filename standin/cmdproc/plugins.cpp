@@ -14,10 +14,6 @@ using LifecycleFn = int32_t(__stdcall*)();
 using HelpFn = int32_t(__stdcall*)(const char16_t*);
 using VariableFn = int32_t(__stdcall*)(char16_t*);
 
-// The buffer a variable function gets: the host's capacity as the plugin
-// assumes it, the longest Windows command line and its terminator.
-constexpr size_t kFunctionBufferSize = 32768;
-
 template <typename Fn>
 Fn Export(HMODULE module, const char* name)
 {
@@ -106,8 +102,8 @@ std::u16string CallFunction(const std::u16string& name, const std::u16string& ar
         Error(u"Unknown function: @" + name);
         return {};
     }
-    std::vector<char16_t> buffer(kFunctionBufferSize, u'\0');
-    args.copy(buffer.data(), kFunctionBufferSize - 1);
+    std::vector<char16_t> buffer(HOST_RESULT_CAPACITY, u'\0');
+    args.copy(buffer.data(), HOST_RESULT_CAPACITY - 1);
     int32_t rc = function(buffer.data());
     if (rc != 0) {
         if (rc != -1)
@@ -115,7 +111,7 @@ std::u16string CallFunction(const std::u16string& name, const std::u16string& ar
         return {};
     }
     size_t length = 0;
-    while (length < kFunctionBufferSize && buffer[length] != 0)
+    while (length < HOST_RESULT_CAPACITY && buffer[length] != 0)
         ++length;
     return std::u16string(buffer.data(), length);
 }

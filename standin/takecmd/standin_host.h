@@ -3,6 +3,8 @@
 // handle.  The host services themselves are declared in host/host_services.h.
 #pragma once
 
+#include "../../host/host_limits.h"
+
 #include <cstddef>
 
 #ifdef _WIN32
@@ -29,14 +31,10 @@ STANDIN_API int StandinGetVariable(const char16_t* name, char16_t* out, size_t c
 // file, interactively: _batch, _transient and _pipe are "0".
 STANDIN_API void StandinResetVariables();
 
-// The longest line the stand-in host expands, in characters without the
-// terminator: the longest a Windows command-processor line may be.
-inline constexpr size_t STANDIN_LINE_LIMIT = 8191;
-
 // Expands %name and %[name] references in place, "%%" to "%", leaving a "%"
 // not followed by a name as it is, "%@" too (see expand.h).  The result is
 // cut to capacity characters with the terminator.  ExpandVariables does the same with the line limit
-// (STANDIN_LINE_LIMIT + 1 with the terminator), whatever the size of the
+// (HOST_LINE_LIMIT + 1 with the terminator), whatever the size of the
 // caller's buffer, as a real host writes the whole expansion back.
 STANDIN_API void StandinExpand(char16_t* buffer, size_t capacity);
 }

@@ -155,9 +155,6 @@ int Qprintf(void* handle, const Char* format, ...)
     return static_cast<int>(text.size());
 }
 
-static_assert(STANDIN_LINE_LIMIT == HOST_LINE_LIMIT, "the stand-in expands as far as the module "
-                                                     "assumes the host does");
-
 // As a real host does, the whole expansion is written back in place, up to
 // the host's own line limit: the size of the caller's buffer is not known
 // here, so it is the caller's to make large enough.  The module passes 1,
@@ -177,7 +174,7 @@ int ExpandVariables(Char* buffer, int flag)
 #endif
         return -1;
     }
-    StandinExpand(buffer, STANDIN_LINE_LIMIT + 1);
+    StandinExpand(buffer, HOST_LINE_LIMIT + 1);
     return 0;
 }
 
