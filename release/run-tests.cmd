@@ -136,10 +136,24 @@ call :readable
 if defined why goto :broken
 type "%run%.txt"
 rem Only the summary's own lines are parsed, so that nothing a test prints
-rem (quotes, say) reaches the parsing: "[==========] R tests from S test
-rem suites ran.", "[  PASSED  ] P tests." and, when they are printed,
-rem "[  SKIPPED ] K tests." (or "..., listed below:") and "[  FAILED  ] F
-rem tests, listed below:".
+rem (quotes, say) reaches the parsing.  find picks them out, and for /f cuts
+rem each into its first five blank-separated words, %%a to %%e (the blanks
+rem inside "[  PASSED  ]" separate words too).  The lines, and the words
+rem that tell them apart:
+rem   "[==========] 44 tests from 11 test suites ran. (124 ms total)"
+rem       %%a is [==========] and %%d "from": R, the tests that ran, is %%b.
+rem       (The line that starts a run, "[==========] Running 44 tests from
+rem       11 test suites.", has "tests" in %%d.)
+rem   "[  PASSED  ] 43 tests."             %%a %%b %%c "[ PASSED ]": P is %%d
+rem   "[  SKIPPED ] 1 test, listed below:" (or "1 test.", "2 tests.", "2
+rem       tests, listed below:")            %%a %%b %%c "[ SKIPPED ]", %%e
+rem       "test." "tests." "test," or "tests,": K is %%d.  The lines that
+rem       name each skipped test ("[  SKIPPED ] Suite.Name") end in no such
+rem       word.
+rem   "[  FAILED  ] 2 tests, listed below:" (or "1 test, ...")
+rem                                         %%a %%b %%c "[ FAILED ]", %%e
+rem       "test," or "tests,": F is %%d; each failed test's own line
+rem       ("[  FAILED  ] Suite.Name") ends in no such word.
 %find% "[==========] " <"%run%.txt" >"%run%-summary.txt"
 %find% "[  PASSED  ] " <"%run%.txt" >>"%run%-summary.txt"
 %find% "[  SKIPPED ] " <"%run%.txt" >>"%run%-summary.txt"
