@@ -39,7 +39,7 @@ bool Redirect(DWORD which, const std::u16string& path, const std::u16string& out
 // CellAttr.dll from our own folder, wherever we were started from.
 std::u16string DefaultPlugin()
 {
-    std::vector<wchar_t> self(32768);
+    std::vector<wchar_t> self(UNICODE_STRING_MAX_CHARS + 1);  // the longest path, \\?\ ones too
     DWORD n = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
     std::u16string path(reinterpret_cast<char16_t*>(self.data()), n);
     path.erase(path.find_last_of(u"\\/") + 1);
