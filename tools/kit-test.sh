@@ -359,12 +359,16 @@ fi
 # 10. pseudoconsole.exe at a prompt, its output the console: one line must
 # say how to keep what the pseudoconsole draws, and none of that may reach
 # the console (on Windows it would be the start-up sequences of a
-# terminal's session, and garbage).  Wine 8's pseudoconsole sends nothing
-# down its pipe, so there only the line tells the old behaviour apart.
+# terminal's session, and garbage).  Wine's pseudoconsole (8 and 10) sends
+# nothing down its pipe, so there only the line tells the old behaviour
+# apart.
 # The carets keep the drawn text out of the command line, which script(1)
 # records too; the console wraps lines at its width, so they are joined.
-(cd "$elsewhere" && script -qfec "$(printf '%q %q cmd /c echo drawn^-in^-the^-pseudoconsole' \
-    "$WINE" "$pseudoconsole")" "$work/prompt" </dev/null >/dev/null 2>&1)
+# The program is named from its own folder: sh, which runs script's
+# command, cannot read every quoting of the kit's awkward path.
+(cd "$kit/stand-in-host" && script -qfec \
+    "$(printf '%q pseudoconsole.exe cmd /c echo drawn^-in^-the^-pseudoconsole' "$WINE")" \
+    "$work/prompt" </dev/null >/dev/null 2>&1)
 rc=$?
 seen="$(sed -e 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$work/prompt" 2>/dev/null | tr -d '\r\n')"
 if [ "$rc" -eq 0 ] && [[ "$seen" != *drawn-in-the-pseudoconsole* ]] &&
