@@ -14,6 +14,7 @@
 #include "capture.h"
 #include "cellattr_cases.h"
 #include "scratch_console.h"
+#include "skip.h"
 #include "win_plugin.h"
 
 #include "../standin/console_layout.h"
@@ -54,7 +55,7 @@ protected:
         ASSERT_NE(CellAttrExport(), nullptr);
         std::string refused = Arrange();
         if (!refused.empty())
-            GTEST_SKIP() << refused;
+            SKIP_SAYING(refused);
         // Every cell 0x07; window row 0 starts 0x07, 0x1F, 0x8007; the
         // cursor at the window's top-left.
         ASSERT_TRUE(GetConsoleScreenBufferInfo(out, &layout));
@@ -232,7 +233,7 @@ TEST_F(RealConsole, NeverWritesPastTheHostsBuffer)
 {
     std::string refused = console_layout::AtLeast(out, 16, 4, 1024);
     if (!refused.empty())
-        GTEST_SKIP() << refused;
+        SKIP_SAYING(refused);
     ASSERT_TRUE(GetConsoleScreenBufferInfo(out, &layout));
     std::vector<WORD> magenta(1024, 0xDD);
     DWORD written;

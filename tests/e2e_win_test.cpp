@@ -28,6 +28,7 @@
 // shows the plugin's help box where there is a desktop; it is dismissed as
 // soon as it appears, as a user would click it away.
 #include "scratch_console.h"
+#include "skip.h"
 #include "win_files.h"
 
 #include "../standin/console_layout.h"
@@ -241,7 +242,7 @@ void CheckCase(const std::wstring& name)
     if (scratch_console::Own() != INVALID_HANDLE_VALUE) {
         std::string refused = console_layout::AtLeast(scratch_console::Own(), 16, 6);
         if (!refused.empty())
-            GTEST_SKIP() << refused;
+            SKIP_SAYING(refused);
     }
     Kind kind = Exists(casesFolder + name + L".btm")  ? Kind::Batch
                 : Exists(casesFolder + name + L".in") ? Kind::InputFile
@@ -261,7 +262,7 @@ void CheckCase(const std::wstring& name)
     if (run.exitCode == console_layout::kRefusedExitCode && wantCode != run.exitCode &&
         at != std::string::npos && (at == 0 || run.err[at - 1] == '\n')) {
         size_t from = at + refused.size(), end = run.err.find_first_of("\r\n", from);
-        GTEST_SKIP() << run.err.substr(from, end == std::string::npos ? end : end - from);
+        SKIP_SAYING(run.err.substr(from, end == std::string::npos ? end : end - from));
     }
 
     // GoogleTest shows where the texts differ, with the line ends as \r\n.

@@ -3,6 +3,7 @@
 // help box for real (run under an X server), and unloading.
 #include "capture.h"
 #include "help_text.h"
+#include "skip.h"
 #include "win_files.h"
 #include "win_plugin.h"
 
@@ -326,8 +327,8 @@ TEST_F(HelpBox, ShowsTheHelpTextAndReturnsOne)
     // In a locked or disconnected session, or under a service, no window is
     // in front, and the box's owner cannot be checked.
     if (GetForegroundWindow() == nullptr)
-        GTEST_SKIP() << "no window is in front (a locked or disconnected session, or a service "
-                        "without a desktop): the help box's owner cannot be checked";
+        SKIP_SAYING("no window is in front (a locked or disconnected session, or a service "
+                    "without a desktop): the help box's owner cannot be checked");
     for (const char16_t* name : {u"@CELLATTR", u"@cellattr", u"@CellAttr"}) {
         SCOPED_TRACE(::testing::PrintToString(std::u16string(name)));
         // The box belongs to whatever window is in front when Help is called:

@@ -340,7 +340,14 @@ counts="$(closing "$work/out")"
 n_skipped=$(wc -l <<<"$want_small_skipped")
 want="$((total - n_skipped)) 0 $n_skipped"
 results="$(results_of "$small_reports")"
-reasons="$(tr -d '\r' <"$work/out" 2>/dev/null | grep -c '^the console refused .*; it has a 60 x 15 screen buffer with its window of 60 x 15 at column 0, row 0$')"
+# Each skipped test must say, in a line that starts with its name, what was
+# refused and that the console has 60 x 15 cells.
+reasons=0
+while IFS= read -r name; do
+    tr -d '\r' <"$work/out" 2>/dev/null |
+        grep -qx "$name: the console refused .*; it has a 60 x 15 screen buffer with its window of 60 x 15 at column 0, row 0" &&
+        reasons=$((reasons + 1))
+done <<<"$want_small_skipped"
 wine_on_terminal "$elsewhere" /dev/null "$work/err" "$pseudoconsole" cmd /c exit 3
 passed_on=$?
 named() {  # file: its first line names the console
@@ -353,7 +360,7 @@ if [ "$counts" = "$want" ] && [ "$rc" -eq 0 ] && [ "$reasons" -eq "$n_skipped" ]
     passed=$((passed + 1))
 else
     sed 's/^/  /' "$work/out" 2>/dev/null
-    fail Kit.small_pseudoconsole "in a 60 x 15 pseudoconsole that refuses, the kit ended \"${counts:-no closing line}\" with exit code $rc and $reasons lines saying what was refused of a 60 x 15 console (wanted \"$want\", 0, $n_skipped, and a first line naming the console, as in the first run: \"$(head -1 "$work/out-first" | tr -d '\r')\"); skipped: $(sed -n 's/^SKIPPED //p' <<<"$results" | xargs), wanted: $(echo $want_small_skipped); cmd /c exit 3 in it ended with $passed_on"
+    fail Kit.small_pseudoconsole "in a 60 x 15 pseudoconsole that refuses, the kit ended \"${counts:-no closing line}\" with exit code $rc and $reasons of its skipped tests saying, by name, what was refused of a 60 x 15 console (wanted \"$want\", 0, $n_skipped, and a first line naming the console, as in the first run: \"$(head -1 "$work/out-first" | tr -d '\r')\"); skipped: $(sed -n 's/^SKIPPED //p' <<<"$results" | xargs), wanted: $(echo $want_small_skipped); cmd /c exit 3 in it ended with $passed_on"
 fi
 
 # 10. pseudoconsole.exe at a prompt, its output the console: one line must
