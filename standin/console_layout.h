@@ -57,10 +57,11 @@ inline std::string Shows(HANDLE out)
 inline std::string Arrange(HANDLE out, COORD size, SMALL_RECT window)
 {
     const std::string wanted = Describe(size, window);
-    const std::string had = Shows(out);
-    if (had.empty())
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(out, &info))
         return "the console refused " + wanted + ": GetConsoleScreenBufferInfo failed (error " +
                std::to_string(GetLastError()) + ")";
+    const std::string had = Describe(info.dwSize, info.srWindow);
     if (RefusalForced())
         return "the console refused " + wanted +
                " (CELLATTR_TEST_CONSOLE_REFUSES=1: not asked); it has " + had;
@@ -70,9 +71,6 @@ inline std::string Arrange(HANDLE out, COORD size, SMALL_RECT window)
         return "the console refused " + wanted + ": " + call + " failed (error " +
                std::to_string(error) + "); it has " + (now.empty() ? had : now);
     };
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(out, &info))
-        return failed("GetConsoleScreenBufferInfo");
     // The window must lie in the buffer at every step: made no larger than
     // both the old and the new window first, at the top-left, it fits in
     // either buffer.
