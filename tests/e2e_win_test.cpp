@@ -26,7 +26,10 @@
 // The cases run in a screen buffer of this program's own, so that the
 // console they paint and clear is left as it was.  A case that asks for help
 // shows the plugin's help box where there is a desktop; it is dismissed as
-// soon as it appears, as a user would click it away.
+// soon as it appears, as a user would click it away (a box of that caption
+// that another program shows is left alone).
+#include "help_box_win.h"
+#include "progress.h"
 #include "scratch_console.h"
 #include "skip.h"
 #include "win_files.h"
@@ -144,11 +147,12 @@ struct Run {
     bool finished = false;
 };
 
-// Clicks OK on every help box that appears until *stop is set.
-void DismissHelpBoxes(const std::atomic<bool>* stop)
+// Clicks OK on every help box of `process` (the case's cmdproc.exe) that
+// appears, until *stop is set.
+void DismissHelpBoxes(DWORD process, const std::atomic<bool>* stop)
 {
     while (!*stop) {
-        HWND box = FindWindowW(nullptr, L"CellAttr Plugin Help");
+        HWND box = help_box::Find(process);
         if (box != nullptr)
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         Sleep(50);
@@ -214,7 +218,7 @@ Run RunCase(const std::wstring& name, Kind kind)
     }
     if (started) {
         std::atomic<bool> stop{false};
-        std::thread dismisser(DismissHelpBoxes, &stop);
+        std::thread dismisser(DismissHelpBoxes, process.dwProcessId, &stop);
         DWORD waited = WaitForSingleObject(process.hProcess, 60000);
         stop = true;
         dismisser.join();
@@ -302,6 +306,7 @@ std::vector<std::wstring> Cases()
 int wmain(int argc, wchar_t** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    progress::Install();
     if (argc > 2) {
         std::fprintf(stderr, "usage: cellattr_e2e_tests [CASES_FOLDER] [GoogleTest flags]\n");
         return 2;
