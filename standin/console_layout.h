@@ -129,6 +129,12 @@ inline std::string AtLeast(HANDLE out, SHORT columns, SHORT rows, DWORD cells = 
 // Which kind of console this process has, by the class of the window that
 // GetConsoleWindow returns: "a classic console window", "a pseudoconsole"
 // (Windows Terminal's, or pseudoconsole.exe's), or what was found otherwise.
+// Wine gives every console a window of one class of its own, shown only
+// for a console of its own window (start's); pseudoconsole.exe marks what
+// it starts (kPseudoconsoleMark), which tells Wine's pseudoconsole from a
+// console on a terminal.
+constexpr const char* kPseudoconsoleMark = "CELLATTR_IN_PSEUDOCONSOLE";
+
 inline std::string Kind()
 {
     HWND window = GetConsoleWindow();
@@ -140,6 +146,13 @@ inline std::string Kind()
         return "a classic console window";
     if (std::string(name) == "PseudoConsoleWindow")
         return "a pseudoconsole";
+    if (std::string(name) == "WineConsoleClass") {
+        if (IsWindowVisible(window))
+            return "a classic console window (Wine's)";
+        if (GetEnvironmentVariableA(kPseudoconsoleMark, nullptr, 0) > 0)
+            return "a pseudoconsole (Wine's)";
+        return "a console of Wine's on a terminal";
+    }
     return std::string("a console whose window is of class \"") + name + "\"";
 }
 

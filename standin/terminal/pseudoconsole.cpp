@@ -21,8 +21,10 @@
 //   pseudoconsole cmd /c ""C:\kit\run-tests.cmd" >"C:\kit.txt" 2>&1" >screen.txt
 //
 // The second prints which kind of console it runs in, by the class of the
-// window that GetConsoleWindow returns: "a classic console window", "a
-// pseudoconsole", or what it found otherwise.  run-tests.cmd starts with it.
+// window that GetConsoleWindow returns ("a classic console window", "a
+// pseudoconsole", or what it found otherwise), and the version of Windows:
+// "a classic console window, on Windows 10.0.20348.2582".  run-tests.cmd
+// starts with it, and CI's summary reads both from there.
 //
 // Its own failures (no pseudoconsole in this Windows, a command that does
 // not start, a size it cannot read) are told in one line on standard error,
@@ -35,6 +37,7 @@
 #define NTDDI_VERSION 0x0A000006
 #include <windows.h>
 
+#include "../command_line.h"
 #include "../console_layout.h"
 
 #include <cstdio>
@@ -53,32 +56,31 @@ int Fail(const wchar_t* what, DWORD error)
     return kOwnFailure;
 }
 
-// What follows the program's own name on its command line, as written, with
-// the blanks around it dropped.
-std::wstring CommandTail()
+// "10.0.20348.2582": the version the kernel reports (RtlGetVersion, which
+// no compatibility shim changes), and the update revision that the registry
+// keeps beside it, where there is one.
+std::string WindowsVersion()
 {
-    const wchar_t* p = GetCommandLineW();
-    if (*p == L'"') {
-        for (++p; *p != L'\0' && *p != L'"'; ++p) {
-        }
-        if (*p == L'"')
-            ++p;
-    } else {
-        while (*p != L'\0' && *p != L' ' && *p != L'\t')
-            ++p;
-    }
-    while (*p == L' ' || *p == L'\t')
-        ++p;
-    std::wstring tail = p;
-    // cmd.exe leaves the blanks before a redirection it has taken away.
-    while (!tail.empty() && (tail.back() == L' ' || tail.back() == L'\t'))
-        tail.pop_back();
-    return tail;
+    using GetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    auto get = reinterpret_cast<GetVersionFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (get == nullptr || get(&info) != 0)
+        return "an unknown version";
+    std::string version = std::to_string(info.dwMajorVersion) + "." +
+                          std::to_string(info.dwMinorVersion) + "." +
+                          std::to_string(info.dwBuildNumber);
+    DWORD revision = 0, size = sizeof revision;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"UBR",
+                     RRF_RT_REG_DWORD, nullptr, &revision, &size) == ERROR_SUCCESS)
+        version += "." + std::to_string(revision);
+    return version;
 }
 
 int Which()
 {
-    std::printf("%s\n", console_layout::Kind().c_str());
+    std::printf("%s, on Windows %s\n", console_layout::Kind().c_str(), WindowsVersion().c_str());
     return 0;
 }
 
@@ -92,16 +94,6 @@ bool ParseSize(const std::wstring& text, COORD* size)
         return false;
     *size = COORD{static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
     return true;
-}
-
-// Takes the first blank-separated word off the front of text.
-std::wstring TakeWord(std::wstring& text)
-{
-    size_t end = text.find_first_of(L" \t");
-    std::wstring word = text.substr(0, end);
-    size_t next = text.find_first_not_of(L" \t", end);
-    text = next == std::wstring::npos ? std::wstring() : text.substr(next);
-    return word;
 }
 
 // Reads everything the pseudoconsole draws until it closes its end, and
@@ -141,13 +133,13 @@ using CloseFn = void(WINAPI*)(HPCON);
 
 int main()
 {
-    std::wstring command = CommandTail();
+    std::wstring command = command_line::Tail();
     if (command == L"/which")
         return Which();
     COORD size = kDefaultSize;
     if (command.compare(0, 6, L"/size ") == 0) {
-        TakeWord(command);
-        std::wstring given = TakeWord(command);
+        command_line::TakeWord(command);
+        std::wstring given = command_line::TakeWord(command);
         if (!ParseSize(given, &size)) {
             std::fwprintf(stderr, L"pseudoconsole: /size takes COLUMNSxROWS, each 1 to 1000, "
                                   L"not \"%ls\"\n", given.c_str());
@@ -199,6 +191,9 @@ int main()
     startup.lpAttributeList = attributes;
     PROCESS_INFORMATION process{};
     std::wstring line = command;
+    // What runs inside can tell it does, where the window's class does not
+    // (Wine).
+    SetEnvironmentVariableA(console_layout::kPseudoconsoleMark, "1");
     DWORD error = 0;
     bool listed = bytes > 0 && InitializeProcThreadAttributeList(attributes, 1, 0, &bytes);
     if (!listed ||

@@ -1,0 +1,46 @@
+// command_line.h - a program's own command line as written, for the kit's
+// programs that run the rest of theirs as a command (pseudoconsole.exe,
+// timelimit.exe): Windows hands a program one line, and whatever follows
+// the program's name must reach the command unchanged, quotes and all.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace command_line {
+
+// What follows the program's own name on its command line, as written, with
+// the blanks around it dropped.
+inline std::wstring Tail()
+{
+    const wchar_t* p = GetCommandLineW();
+    if (*p == L'"') {
+        for (++p; *p != L'\0' && *p != L'"'; ++p) {
+        }
+        if (*p == L'"')
+            ++p;
+    } else {
+        while (*p != L'\0' && *p != L' ' && *p != L'\t')
+            ++p;
+    }
+    while (*p == L' ' || *p == L'\t')
+        ++p;
+    std::wstring tail = p;
+    // cmd.exe leaves the blanks before a redirection it has taken away.
+    while (!tail.empty() && (tail.back() == L' ' || tail.back() == L'\t'))
+        tail.pop_back();
+    return tail;
+}
+
+// Takes the first blank-separated word off the front of text.
+inline std::wstring TakeWord(std::wstring& text)
+{
+    size_t end = text.find_first_of(L" \t");
+    std::wstring word = text.substr(0, end);
+    size_t next = text.find_first_not_of(L" \t", end);
+    text = next == std::wstring::npos ? std::wstring() : text.substr(next);
+    return word;
+}
+
+}  // namespace command_line
