@@ -1,0 +1,66 @@
+// progress.h - which test a program is in, for the test kit's time limit.
+// When CELLATTR_TEST_PROGRESS names a file, each test writes its name there
+// as it starts and empties it as it ends, so that run-tests.cmd, ending a
+// program that ran past its limit (timelimit.exe), can say which test it
+// was in: the file names it, is empty between tests, and is missing before
+// the first.
+//
+// For tests only: CELLATTR_TEST_HANG=SUITE.NAME makes that test wait for
+// good once started, so that the time limit can be tried on a real program.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace progress {
+
+inline std::string Variable(const char* name)
+{
+    char value[MAX_PATH * 3];
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+class Listener : public ::testing::EmptyTestEventListener {
+public:
+    Listener(std::string path, std::string hang) : path_(std::move(path)), hang_(std::move(hang))
+    {
+    }
+
+    void OnTestStart(const ::testing::TestInfo& test) override
+    {
+        std::string name = std::string(test.test_suite_name()) + "." + test.name();
+        Write(name + "\r\n");
+        if (name == hang_)
+            Sleep(INFINITE);
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override { Write(""); }
+
+private:
+    void Write(const std::string& text)
+    {
+        HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return;
+        DWORD written;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    std::string path_, hang_;
+};
+
+// Called after InitGoogleTest, before RUN_ALL_TESTS.
+inline void Install()
+{
+    std::string path = Variable("CELLATTR_TEST_PROGRESS");
+    if (!path.empty())
+        ::testing::UnitTest::GetInstance()->listeners().Append(
+            new Listener(path, Variable("CELLATTR_TEST_HANG")));
+}
+
+}  // namespace progress
