@@ -81,13 +81,15 @@ constexpr Builtin kBuiltins[] = {
 
 void Usage()
 {
-    Out(u"cmdproc [/p PLUGIN.dll]... [/o OUTFILE] [/e ERRFILE] [BATCHFILE]\r\n"
+    Out(u"cmdproc [/p PLUGIN.dll]... [/o OUTFILE] [/e ERRFILE] [/s] [/w] [BATCHFILE]\r\n"
         u"Loads the plugins (CellAttr.dll beside cmdproc without /p), sends standard\r\n"
         u"output and error to the files of /o and /e if given, then runs the batch\r\n"
         u"file (UTF-8, or UTF-16 with a byte-order mark), or standard input, a line\r\n"
         u"at a time.  %name, %[name] and %@NAME[args] expand first (%% is a %); rows\r\n"
         u"count from the window's top, columns from the buffer's left edge, +n or -n\r\n"
-        u"from the cursor.  rem ... and :: ... are comments, never expanded.\r\n");
+        u"from the cursor.  rem ... and :: ... are comments, never expanded.  /s\r\n"
+        u"paints in a screen buffer of its own, so that the console keeps what it\r\n"
+        u"showed; /w goes on in the window the console has where it refuses one.\r\n");
     for (const Builtin& builtin : kBuiltins) {
         std::u16string line = u"  " + std::u16string(builtin.synopsis);
         line.resize(std::max<size_t>(line.size() + 1, 28), u' ');

@@ -77,6 +77,10 @@ void Paint(const std::u16string& args);
 void WriteText(const std::u16string& args);
 void MoveCursor(const std::u16string& args);
 void ClearScreen();
+// When true (cmdproc /w), a window that the console refuses does not end
+// the run: it goes on in the window the console has, after one line saying
+// so, as the kit's run-demo.cmd needs in a pseudoconsole.
+extern bool anyWindow;
 void SizeWindow(const std::u16string& args);
 void Detach();
 void Snap(const std::u16string& args);

@@ -3,16 +3,21 @@
 // describe how it runs, loading the plugins, running the batch file or
 // standard input, and unloading.
 //
-//   cmdproc [/p PLUGIN.dll]... [/o OUTFILE] [/e ERRFILE] [BATCHFILE]
+//   cmdproc [/p PLUGIN.dll]... [/o OUTFILE] [/e ERRFILE] [/s] [/w] [BATCHFILE]
 //
 // Without /p it loads CellAttr.dll from its own folder; each /p replaces that
 // default, in the order given.  /o and /e send standard output and error to
 // files (the same name for both keeps them in order); the console screen is
-// then left to the built-ins that paint it.  Without a batch file it reads
-// standard input.  The built-ins are listed in kBuiltins (builtins.cpp).
+// then left to the built-ins that paint it.  /s runs in a screen buffer of
+// its own, made the console's active one for the run, so that the console
+// shows what it showed before once the run ends (the kit's run-demo.cmd);
+// /w goes on where the console refuses a window (SizeWindow).  Without a
+// batch file it reads standard input.  The built-ins are listed in
+// kBuiltins (builtins.cpp).
 #include "cmdproc.h"
 
 #include "../takecmd/standin_host.h"
+#include "../../tests/scratch_console.h"
 
 namespace {
 
@@ -61,6 +66,7 @@ void DescribeTheRun()
 int wmain(int argc, wchar_t** argv)
 {
     std::u16string batchFile, outPath, errPath;
+    bool ownBuffer = false;
     for (int i = 1; i < argc; ++i) {
         std::u16string arg = Lower(reinterpret_cast<char16_t*>(argv[i]));
         bool hasValue = i + 1 < argc;
@@ -74,6 +80,10 @@ int wmain(int argc, wchar_t** argv)
             outPath = reinterpret_cast<char16_t*>(argv[++i]);
         } else if (arg == u"/e" && hasValue) {
             errPath = reinterpret_cast<char16_t*>(argv[++i]);
+        } else if (arg == u"/s") {
+            ownBuffer = true;
+        } else if (arg == u"/w") {
+            anyWindow = true;
         } else if (batchFile.empty() && arg != u"/p" && arg != u"/o" && arg != u"/e") {
             batchFile = reinterpret_cast<char16_t*>(argv[i]);
         } else {
@@ -87,9 +97,15 @@ int wmain(int argc, wchar_t** argv)
     if (plugins.empty())
         plugins.push_back(Plugin{DefaultPlugin()});
 
+    if (ownBuffer && !scratch_console::Begin()) {
+        DWORD error = GetLastError();
+        SystemError(u"Cannot make a screen buffer of its own (/s)", error);
+        return 2;
+    }
     DescribeTheRun();
     if (!LoadAll()) {
         UnloadAll();
+        scratch_console::End();
         return 2;
     }
     if (!batchFile.empty()) {
@@ -99,5 +115,6 @@ int wmain(int argc, wchar_t** argv)
         RunStandardInput();
     }
     UnloadAll();
+    scratch_console::End();
     return ExitCode();
 }
