@@ -5,15 +5,30 @@ rem and error-report cases), its entry points and its help box (a real
 rem window, closed again by the test), the plugin in a process without a
 rem console, and the end to end batch files in the stand-in command
 rem processor.  Starts with a line saying which console it runs in (a
-rem classic console window, or a pseudoconsole as Windows Terminal gives),
-rem ends with one line "N passed, M failed", or "N passed, M failed, K
-rem skipped" when tests were skipped, and exits with 1 when anything failed.
+rem classic console window, or a pseudoconsole as Windows Terminal gives)
+rem and on which version of Windows, ends with one line "N passed, M
+rem failed", or "N passed, M failed, K skipped" when tests were skipped, and
+rem exits with 1 when anything failed.
 rem
 rem It counts only what it has seen, as README.txt says: every test listed
 rem must be reported as passed, failed or skipped, and a suite that cannot
-rem report counts as one failure, with one line saying why.  Each run keeps
-rem its logs in a folder of its own under %TEMP%, new for the run, each suite
-rem in logs of its own, read through a copy once its program has ended.
+rem report, or that does not end within its time limit, counts as one
+rem failure, with one line saying why.  What the user's environment holds
+rem changes none of that: GoogleTest's own settings (GTEST_*, and those it
+rem takes from Bazel) are cleared for the run, and so is any variable named
+rem as cmd's dynamic ERRORLEVEL, RANDOM or CD, which would stand in for
+rem them.  (CELLATTR_TEST_* are for tools/kit-test.sh alone, as the
+rem programs that read them say.)
+rem
+rem One run at a time for each user: a run holds %TEMP%\cellattr-kit.lock
+rem open while it runs, and a second run says so in one line and exits with
+rem 1.  Each run keeps its logs in a folder of its own under %TEMP%, each
+rem suite in logs of its own, read through a copy once its program has
+rem ended; the folder goes at the end.
+rem
+rem Started by a double-click in Explorer, in a window that closes when it
+rem ends, it waits for a key at its end and says so; started any other way
+rem it does not wait.
 rem
 rem Paths reach commands only through variables expanded once, inside
 rem quotes, never through call's arguments (which expand %% a second time and
@@ -25,29 +40,126 @@ rem their own and then switch back, so this console keeps what it showed.
 rem The programs and the stand-in TakeCmd.dll they need stay in the folder
 rem stand-in-host; nothing is copied anywhere but the logs.
 setlocal EnableExtensions DisableDelayedExpansion
+set "ERRORLEVEL="
+set "RANDOM="
+set "CD="
 set "kit=%~dp0"
 set "programs=%kit%stand-in-host\"
 set /a passed=0, failed=0, skipped=0, suite=0
 rem Windows' own find, not another one that PATH may name first (Git's, say).
 set find="%SystemRoot%\System32\find.exe"
+rem Each suite's time limit, in seconds; CELLATTR_TEST_TIME_LIMIT may only
+rem make it shorter, for tools/kit-test.sh.
+set /a limit=300
+set /a short=0
+if defined CELLATTR_TEST_TIME_LIMIT set /a short=CELLATTR_TEST_TIME_LIMIT 2>nul
+if %short% geq 1 if %short% lss %limit% set /a limit=short
 
+rem Explorer starts a batch file as cmd.exe /c ""PATH" ", which cmd shows as
+rem %%cmdcmdline%%; without its quotes that is "CMD /c PATH " (they are taken
+rem away first, so that nothing in the path meets the parser outside them,
+rem and the "#" keeps the value defined where there is none).
+set "self=%~f0"
+set "line=#%cmdcmdline:"=%"
+set "line=%line:"=%"
+set "explorer=no"
+if /i "%line%"=="#%ComSpec% /c %self% " set "explorer=yes"
+if /i "%line%"=="#%SystemRoot%\System32\cmd.exe /c %self% " set "explorer=yes"
+
+rem Double-clicked in Explorer's view of the zip, this file is extracted to
+rem a folder of its own, without the programs.
+if not exist "%programs%" (
+    echo run-tests: there is no stand-in-host folder beside run-tests.cmd, so nothing can run: unpack the whole zip into a folder first, then run run-tests.cmd there.
+    set /a status=1
+    goto :finish
+)
 rem Windows looks for a program's DLLs along a list of folders separated by
 rem ";", so a program in a folder whose name has one cannot load TakeCmd.dll.
 if not "%kit:;=%"=="%kit%" goto :semicolon
-
 if not defined TEMP goto :nologs
+if not exist "%TEMP%\" goto :nologs
+
+rem The lock: cmd opens the file of a redirection for this process alone,
+rem until the call returns or the process ends, however it ends.  The run's
+rem standard error goes there (the programs' goes to their logs), and is
+rem shown at its end; where another run holds the file, the redirection
+rem fails, its complaint going to the nul of the redirection before it.
+set "lock=%TEMP%\cellattr-kit.lock"
+set "held="
+call :run 2>nul 2>"%lock%"
+set /a status=%errorlevel%
+if not defined held goto :busy
+type "%lock%" 1>&2
+goto :finish
+
+:busy
+echo run-tests: another run of the kit is in progress for this user, holding "%lock%": run it again when that one has ended.
+set /a status=1
+goto :finish
+
+:semicolon
+echo run-tests: the kit's folder name has a ";", and Windows cannot load the test programs' DLLs from such a folder: unpack the kit into a folder without ";" in its name.
+echo %passed% passed, 1 failed
+set /a status=1
+goto :finish
+
+:nologs
+call rem :clear_setting - %name% goes when it is one of GoogleTest's.
+:clear_setting
+if /i "%name:~0,6%"=="GTEST_" set "%name%="
+if /i "%name:~0,11%"=="TESTBRIDGE_" set "%name%="
+goto :eof
+
+:say_nologs
+set /a status=1
+goto :finish
+
+rem Every way out: a window that Explorer opened closes when this ends.
+:finish
+if "%explorer%"=="yes" (
+    echo run-tests: press a key to close this window.
+    pause >nul
+)
+exit /b %status%
+
+:say_nologs
+echo run-tests: cannot make a new folder for the logs under TEMP ("%TEMP%").
+echo %passed% passed, 1 failed
+goto :eof
+
+rem :run - the run itself, holding the lock; exits with 1 when anything
+rem failed.
+:run
+set "held=yes"
 set /a tries=0
 :newlogs
 set /a tries+=1
-if %tries% gtr 100 goto :nologs
+if %tries% gtr 100 (
+    call :say_nologs
+    exit /b 1
+)
 set "logs=%TEMP%\cellattr-kit-%RANDOM%-%RANDOM%"
 if exist "%logs%" goto :newlogs
+(call )
 md "%logs%" >nul 2>&1
+if errorlevel 1 goto :newlogs
 if not exist "%logs%\" goto :newlogs
 
-rem Which console this is, by the class of its window.
+rem GoogleTest reads these from the environment; tools/kit-test.sh asks
+rem for reports through a variable of its own.  Every variable is looked
+rem at by its name, the text before its first "=".
+set >"%logs%\environment.txt" 2>nul
+for /f "usebackq delims==" %%V in ("%logs%\environment.txt") do (
+    set "name=%%V"
+    call :clear_setting
+)
+set "XML_OUTPUT_FILE="
+set "TEST_PREMATURE_EXIT_FILE="
+if defined CELLATTR_TEST_GTEST_OUTPUT set "GTEST_OUTPUT=%CELLATTR_TEST_GTEST_OUTPUT%"
+
+rem Which console this is, by the class of its window, and which Windows.
 set "console=a console that stand-in-host\pseudoconsole.exe could not name"
-"%programs%pseudoconsole.exe" /which >"%logs%\console.txt" 2>nul
+"%programs%timelimit.exe" 60 "%programs%pseudoconsole.exe" /which >"%logs%\console.txt" 2>nul
 if exist "%logs%\console.txt" for /f "usebackq delims=" %%C in ("%logs%\console.txt") do set "console=%%C"
 echo run-tests: running in %console%
 
@@ -66,7 +178,7 @@ call :suite
 
 rem Whatever still holds a log keeps it; the folder goes when it can.
 rd /s /q "%logs%" >nul 2>&1
-echo.
+echo:
 set "closing=%passed% passed, %failed% failed"
 if %skipped% equ 0 goto :closing
 echo run-tests: this console refused what %skipped% tests need, each as said above. A classic console window allows it: to run them too, type conhost.exe in the Run box, Windows+R, and run run-tests.cmd in the window that opens.
@@ -75,16 +187,6 @@ set "closing=%closing%, %skipped% skipped"
 echo %closing%
 if %failed% neq 0 exit /b 1
 exit /b 0
-
-:semicolon
-echo run-tests: the kit's folder name has a ";", and Windows cannot load the test programs' DLLs from such a folder: unpack the kit into a folder without ";" in its name.
-echo %passed% passed, 1 failed
-exit /b 1
-
-:nologs
-echo run-tests: cannot make a new folder for the logs under TEMP ("%TEMP%").
-echo %passed% passed, 1 failed
-exit /b 1
 
 rem :suite - runs the program named by %program% in stand-in-host under the
 rem heading %title%, shows what it printed and adds its counts to the totals.
@@ -107,14 +209,19 @@ if not exist "%programs%%program%" (
 )
 rem Without colour, whatever GTEST_COLOR says: GoogleTest's colour sequences
 rem would stand in front of the lines that are counted below.
-"%programs%%program%" --gtest_list_tests --gtest_color=no >"%list%.log" 2>&1
+"%programs%timelimit.exe" %limit% "%programs%%program%" --gtest_list_tests --gtest_color=no >"%list%.log" 2>&1
 set "rc=%errorlevel%"
+call :describe
 set "log=%list%.log"
 call :readable
 if defined why goto :broken
+if "%rc%"=="124" (
+    set "why=it did not list its tests within %limit% s, and was ended"
+    goto :broken
+)
 if not "%rc%"=="0" (
     type "%list%.txt"
-    set "why=it could not start, or could not list its tests (exit code %rc%)"
+    set "why=it could not start, or could not list its tests (exit code %code%)"
     goto :broken
 )
 rem Test names are indented by two blanks; suite names and anything else
@@ -129,12 +236,18 @@ if %listed% equ 0 (
     goto :broken
 )
 
-"%programs%%program%" --gtest_brief=1 --gtest_color=no >"%run%.log" 2>&1
+rem The program writes the name of the test it is in to the progress file
+rem (tests/progress.h), so that one that runs out of time can be named.
+set "CELLATTR_TEST_PROGRESS=%run%-progress.txt"
+"%programs%timelimit.exe" %limit% "%programs%%program%" --gtest_brief=1 --gtest_color=no >"%run%.log" 2>&1
 set "rc=%errorlevel%"
+set "CELLATTR_TEST_PROGRESS="
+call :describe
 set "log=%run%.log"
 call :readable
 if defined why goto :broken
 type "%run%.txt"
+if "%rc%"=="124" goto :timedout
 rem Only the summary's own lines are parsed, so that nothing a test prints
 rem (quotes, say) reaches the parsing.  find picks them out, and for /f cuts
 rem each into its first five blank-separated words, %%a to %%e (the blanks
@@ -195,8 +308,9 @@ if not "%ran%"=="%listed%" (
     set "why=it reports that %ran% tests ran, but lists %listed%"
     goto :broken
 )
+rem Any exit code but 0 is a failure, a crash's negative one too.
 if "%f%"=="0" if not "%rc%"=="0" (
-    set "why=it ended with exit code %rc%, though it reports no failure"
+    set "why=it ended with exit code %code%, though it reports no failure"
     goto :broken
 )
 if not "%f%"=="0" if "%rc%"=="0" (
@@ -208,8 +322,19 @@ set /a failed+=f
 set /a skipped+=s
 goto :eof
 
+rem Ended by timelimit.exe: the progress file names the test it was in, is
+rem empty between tests and missing before the first.
+:timedout
+set "test="
+if exist "%run%-progress.txt" set /p test=<"%run%-progress.txt"
+set "where=before its first test began"
+if exist "%run%-progress.txt" set "where=between tests, none of them running"
+if defined test set "where=while running %test%"
+set "why=it did not end within %limit% s, and was ended %where%"
+goto :broken
+
 :nosummary
-set "why=it printed no GoogleTest summary (exit code %rc%)"
+set "why=it printed no GoogleTest summary (exit code %code%)"
 :broken
 echo ** %program% counts as one failure: %why%.
 set /a failed+=1
@@ -233,4 +358,30 @@ goto :eof
 
 :count_listed
 if "%line:~0,2%"=="  " set /a listed+=1
+goto :eof
+
+rem :describe - %code% is %rc% as a person can read it: a code of
+rem 0xC0000000 or above, which cmd shows as a negative number, in
+rem hexadecimal too, and the common ones by name.
+:describe
+set "code=%rc%"
+if %rc% geq 0 goto :eof
+if %rc% lss -1073741824 goto :eof
+set "hex="
+set /a "n=rc"
+for /l %%i in (1,1,8) do call :hexdigit
+set "code=%rc% (0x%hex%)"
+if "%hex%"=="C0000005" set "code=%rc% (0xC0000005, an access violation)"
+if "%hex%"=="C00000FD" set "code=%rc% (0xC00000FD, a stack overflow)"
+if "%hex%"=="C0000135" set "code=%rc% (0xC0000135, a DLL not found)"
+if "%hex%"=="C0000139" set "code=%rc% (0xC0000139, an entry point not found)"
+if "%hex%"=="C0000142" set "code=%rc% (0xC0000142, a DLL that failed to start)"
+if "%hex%"=="C000013A" set "code=%rc% (0xC000013A, ended by Ctrl+C)"
+if "%hex%"=="C0000409" set "code=%rc% (0xC0000409, a failed security check)"
+goto :eof
+
+:hexdigit
+set /a "d=n&15, n>>=4"
+set "digits=0123456789ABCDEF"
+call set "hex=%%digits:~%d%,1%%%hex%"
 goto :eof

@@ -30,7 +30,8 @@ fi
 export SOURCE_DATE_EPOCH="${user_epoch:-$commit_time}"
 # What the kit runs, beside the stand-in host they need.
 kit_programs=(TakeCmd.dll CellAttr.dll cmdproc.exe cellattr_tests.exe cellattr_plugin_tests.exe
-              cellattr_detached_tests.exe cellattr_e2e_tests.exe pseudoconsole.exe console_cost.exe)
+              cellattr_detached_tests.exe cellattr_e2e_tests.exe pseudoconsole.exe console_cost.exe
+              timelimit.exe)
 
 fail() {  # why
     echo "dist: $1" >&2
@@ -70,6 +71,8 @@ windows_text "$stage/README.in" "$stage/README.txt"
 windows_text "$stage/kit-README.in" "$stage/kit-README.txt"
 windows_text release/run-tests.cmd "$stage/run-tests.cmd"
 windows_text release/measure-cost.cmd "$stage/measure-cost.cmd"
+windows_text release/run-demo.cmd "$stage/run-demo.cmd"
+windows_text demo/demo.btm "$stage/demo.btm"
 
 # Nothing of this machine may be in what ships but its name: no path of the
 # source or build tree, in either of the DLL's encodings of text.
@@ -90,6 +93,7 @@ python3 tools/make_zip.py "dist/$plugin_zip" "$SOURCE_DATE_EPOCH" \
     "CellAttr.dll=$bin/CellAttr.dll" "LICENSE=$stage/LICENSE" "README.txt=$stage/README.txt"
 
 kit_entries=("run-tests.cmd=$stage/run-tests.cmd" "measure-cost.cmd=$stage/measure-cost.cmd"
+             "run-demo.cmd=$stage/run-demo.cmd" "demo/demo.btm=$stage/demo.btm"
              "README.txt=$stage/kit-README.txt"
              "LICENSE=$stage/LICENSE")
 for program in "${kit_programs[@]}"; do
