@@ -61,7 +61,7 @@ show() {  # files...: what a run wrote, indented
 kit_zip="$(ls "$root"/dist/CellAttr-*-win-x64-tests.zip 2>/dev/null | head -1)"
 impostor="$root/build/win/bin/kit_impostor.exe"
 if [ -z "$kit_zip" ] || [ ! -f "$impostor" ]; then
-    fail Kit.prepared "no test kit in dist/ or no $impostor; run tools/build.sh and tools/dist.sh"
+    fail Kit.prepared "no kit in dist/, or no build/win/bin/kit_impostor.exe: run tools/build.sh, tools/dist.sh"
     finish
 fi
 
@@ -254,7 +254,8 @@ doctored() {  # field=value...
     if [ -z "${f[check]:-}" ] || [ -z "${f[program]:-}" ] || [ -z "${f[how]:-}" ] ||
         [ -z "${f[rc]:-}" ] || [ -z "${f[broken]:-}" ] || [ -z "${f[hints]:-}" ] ||
         ! [[ "${f[count]:-}" =~ $re ]]; then
-        fail "${f[check]:-Kit.doctored}" "a field is missing or malformed: $*"
+        echo "  doctored $*"
+        fail "${f[check]:-Kit.doctored}" "a field of the call above is missing or malformed"
         return
     fi
     local want="$((total - ${listed[${f[program]}]:-0} + BASH_REMATCH[1])) ${BASH_REMATCH[2]} ${BASH_REMATCH[4]:-0}"
@@ -345,7 +346,8 @@ if unpack "$cost" && cp "$impostor" "$cost/stand-in-host/console_cost.exe"; then
         passed=$((passed + 1))
     else
         show "$work/out"
-        fail Kit.measure_cost_crash "exit code $rc and the output above; wanted 1 and \"$said\""
+        echo "  wanted exit code 1 and \"$said\""
+        fail Kit.measure_cost_crash "exit code $rc and the output above, not as wanted"
     fi
 else
     fail Kit.measure_cost_crash "cannot make the doctored kit"

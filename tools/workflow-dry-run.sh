@@ -8,7 +8,8 @@
 # to the registry before is read back as this run's.
 #   tools/workflow-dry-run.sh [KIT-ZIP]     default: the kit in dist/
 # Ends "workflow-dry-run: passed ..." with exit code 0, or says what failed
-# and exits with 1.
+# and exits with 1.  What the job would upload is kept in
+# build/workflow-dry-run/ARTIFACT/ (the outputs, the demo's pictures).
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -42,4 +43,5 @@ trap '"$WINESERVER" -k 2>/dev/null; rm -rf "$work"' EXIT
 cp -a "$template" "$WINEPREFIX"
 "$WINESERVER" -p
 WINE="$WINE" WINESERVER="$WINESERVER" python3 "$root/tools/workflow_dry_run.py" \
-    --workflow "$root/.github/workflows/ci.yml" --job windows --kit "$kit_zip" --work "$work"
+    --workflow "$root/.github/workflows/ci.yml" --job windows --kit "$kit_zip" --work "$work" \
+    --keep "$root/build/workflow-dry-run"

@@ -19,7 +19,8 @@ know how to run as the runner would is a failure, never a pass.
   - `uses:` steps are stood in for: actions/download-artifact puts the kit
     zip given where the artifact would go, actions/upload-artifact uploads
     nothing but fails, as if-no-files-found: error does, when a path it
-    names is missing.
+    names is missing, and with --keep copies the files into a folder of
+    the artifact's name there, to be looked at.
   - The one PowerShell step, unpacking the kit, is done here, exactly as it
     is written in the workflow (the text is compared): this machine has no
     PowerShell.
@@ -142,6 +143,7 @@ class Runner:
         self.workspace = self.work / "workspace"
         self.temp = self.work / "runner-temp"
         self.kit = pathlib.Path(args.kit).resolve()
+        self.keep = pathlib.Path(args.keep) if args.keep else None
         self.workspace.mkdir()
         self.temp.mkdir()
         self.scripts = 0
@@ -218,6 +220,16 @@ class Runner:
                                            else self.workspace / path).exists()]
             report = "".join(f"would upload {path}\n" for path in paths if path not in missing)
             report += "".join(f"missing: {path}\n" for path in missing)
+            if self.keep is not None:
+                kept = self.keep / given.get("name", "artifact")
+                shutil.rmtree(kept, ignore_errors=True)
+                kept.mkdir(parents=True)
+                for path in paths:
+                    if path not in missing:
+                        source = pathlib.Path(unix_path(path) if ":" in path
+                                              else self.workspace / path)
+                        shutil.copy(source, kept / source.name)
+                report += f"kept in {kept}\n"
             if missing and given.get("if-no-files-found", "warn") == "error":
                 return 1, report + "if-no-files-found: error fails the step\n"
             return 0, report
@@ -385,6 +397,7 @@ def main():
     parser.add_argument("--job", required=True)
     parser.add_argument("--kit", required=True)
     parser.add_argument("--work", required=True)
+    parser.add_argument("--keep", help="a folder to keep what would be uploaded in, by artifact")
     args = parser.parse_args()
     started = time.monotonic()
     try:
