@@ -104,13 +104,7 @@ set /a status=1
 goto :finish
 
 :nologs
-call rem :clear_setting - %name% goes when it is one of GoogleTest's.
-:clear_setting
-if /i "%name:~0,6%"=="GTEST_" set "%name%="
-if /i "%name:~0,11%"=="TESTBRIDGE_" set "%name%="
-goto :eof
-
-:say_nologs
+call :say_nologs
 set /a status=1
 goto :finish
 
@@ -125,6 +119,12 @@ exit /b %status%
 :say_nologs
 echo run-tests: cannot make a new folder for the logs under TEMP ("%TEMP%").
 echo %passed% passed, 1 failed
+goto :eof
+
+rem :clear_setting - %name% goes when it is one of GoogleTest's.
+:clear_setting
+if /i "%name:~0,6%"=="GTEST_" set "%name%="
+if /i "%name:~0,11%"=="TESTBRIDGE_" set "%name%="
 goto :eof
 
 rem :run - the run itself, holding the lock; exits with 1 when anything
