@@ -124,11 +124,17 @@ protected:
         return refused;
     }
 
-    // Moves the 80 x 25 window so that its top-left is buffer cell (left, top).
-    static void Window(SHORT left, SHORT top)
+    // The position cases of cellattr_cases.h, which the simulated console
+    // runs too.
+    static void RunPositions(Positions test)
     {
-        SMALL_RECT r{left, top, static_cast<SHORT>(left + 79), static_cast<SHORT>(top + 24)};
-        ASSERT_EQ(console_layout::Arrange(out, COORD{120, 300}, r), "");
+        auto place = [](const Place& p) {
+            SMALL_RECT window{p.left, p.top, static_cast<SHORT>(p.left + 79),
+                              static_cast<SHORT>(p.top + 24)};
+            ASSERT_EQ(console_layout::Arrange(out, COORD{120, 300}, window), "");
+            Cursor(p.cursorColumn, p.cursorRow);
+        };
+        RunPositionCases(test, place, Paint, Call);
     }
 };
 
@@ -153,45 +159,22 @@ TEST_F(RealConsole, NullBufferReturnsOne)
 
 TEST_F(ScrolledConsole, WindowLowerDownAndScrolledSideways)
 {
-    Window(10, 50);
-    Paint(0, 50, 0x1E);
-    Paint(10, 50, 0x2E);
-    Paint(119, 74, 0x4F);
-    ExpectResult(u"0,0,1,1", u"1E");     // columns count from the buffer's edge
-    ExpectResult(u"0,10,1,1", u"2E");
-    ExpectResult(u"24,119,1,1", u"4F");
-    ExpectFailure(u"25,0", u"Row out of range\r\n");  // in the buffer, not in the window
-    ExpectFailure(u"0,120", u"Column out of range\r\n");
-    ExpectResult(u"0,119", u"7");
+    RunPositions(Positions::Sideways);
 }
 
 TEST_F(ScrolledConsole, RelativeToTheCursor)
 {
-    Window(0, 10);
-    Cursor(5, 20);
-    Paint(5, 20, 0x5A);
-    Paint(0, 19, 0x3C);
-    ExpectResult(u"+0,+0,1,1", u"5A");
-    ExpectResult(u"-1,0,1,1", u"3C");
-    ExpectFailure(u"-11,0", u"Row out of range\r\n");
-    ExpectFailure(u"0,-6", u"Column out of range\r\n");
+    RunPositions(Positions::Cursor);
 }
 
 TEST_F(ScrolledConsole, ExtremePositionsAreOutOfRange)
 {
-    Window(0, 50);
-    Cursor(3, 53);
-    for (const char16_t* row : {u"4294967295", u"+2147483647", u"-2147483648"})
-        ExpectFailure(std::u16string(row) + u",0", u"Row out of range\r\n");
-    ExpectFailure(u"0,4294967295", u"Column out of range\r\n");
+    RunPositions(Positions::Extremes);
 }
 
 TEST_F(ScrolledConsole, RunStopsAtTheEndOfTheBuffer)
 {
-    Window(0, 275);
-    Paint(100, 299, 0x1F);
-    ExpectResult(u"24,100,50,1",
-                 u"1F 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07");
+    RunPositions(Positions::BufferEnd);
 }
 
 TEST_F(RealConsole, RunContinuesOnTheNextRow)
