@@ -138,7 +138,7 @@ static int32_t ReadCells(console::Handle handle, Position row, Position column, 
 extern "C" int32_t PLUGIN_API f_cellattr(Char* text)
 {
     if (text == nullptr)
-        return 1;
+        return 1;  // not -1: callers may rely on telling it from a failure
 
     uint32_t length = 1;
     uint32_t flags = 0;
