@@ -211,6 +211,38 @@ TEST_F(RealConsole, InsideABatchFile)
                   u"C:\\a%b\\t.btm [4]  Row out of range\r\n");
 }
 
+// The handles open in this process, found by asking each handle value up to
+// 16384 for its flags (GetProcessHandleCount counts nothing under Wine).
+int OpenHandleCount()
+{
+    int open = 0;
+    DWORD flags;
+    for (ULONG_PTR value = 4; value < 4 * 4096; value += 4)
+        open += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
+    return open;
+}
+
+// The console handle is closed after a read and after each failure that
+// comes once the console is open.
+TEST_F(RealConsole, EveryCallClosesTheConsoleHandle)
+{
+    const int before = OpenHandleCount();
+    HANDLE own = CreateFileW(L"CONOUT$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(own, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(OpenHandleCount(), before + 1) << "the count does not see a console handle";
+    CloseHandle(own);
+    const int calls = 32;
+    for (int i = 0; i < calls; ++i) {
+        ExpectResult(u"0,0,2,1", u"07 1F");
+        ExpectFailure(U16(layout.srWindow.Bottom - Top() + 1) + u",0", u"Row out of range\r\n");
+        ExpectFailure(u"0," + U16(layout.dwSize.X), u"Column out of range\r\n");
+    }
+    // A handle left open by any of the three kinds would add `calls`; the
+    // system may open a few of its own meanwhile.
+    EXPECT_LT(OpenHandleCount() - before, calls / 2);
+}
+
 // The host's buffer ends right before a page that cannot be touched.
 TEST_F(RealConsole, NeverWritesPastTheHostsBuffer)
 {
