@@ -6,10 +6,7 @@
 #include "host_services.h"
 #include "../support/platform.h"
 
-// The record lives for the module's whole life; GetPluginInfo fills its nine
-// fields on every call, so it is complete whenever the host asks.  It starts
-// zeroed, reserved tail included, and the tail is never written here: the
-// fields are stored one by one, never by assigning the whole record.
+// Zero at load, reserved tail included, which is the host's alone to write.
 static PluginInfo pluginInfo;
 
 static constexpr int32_t VERSION_MAJOR = CELLATTR_VERSION_MAJOR;

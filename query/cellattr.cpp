@@ -57,27 +57,16 @@ static int32_t Fail(const Char* format, Values... values)
     return -1;
 }
 
-// A failure once the console is open: reported, then the handle closed.
-static int32_t FailOpen(console::Handle handle, const Char* message)
-{
-    Fail(message);
-    console::Close(handle);
-    return -1;
-}
-
 // A console call that failed, with `code` from LastError right after it:
 // the system's text for it is made before anything is written, and follows
-// the message on a line of its own; then the handle, when there is one,
-// is closed.
-static int32_t FailConsoleCall(const Char* message, uint32_t code, const console::Handle* opened)
+// the message on a line of its own.
+static int32_t FailConsoleCall(const Char* message, uint32_t code)
 {
     Char errorText[SYSTEM_ERROR_TEXT_LEN];
     SystemErrorText(code, errorText);
     Fail(message);
     if (errorText[0] != 0)
         Qprintf(platform::StdErrorHandle(), u"    %s\r\n", errorText);
-    if (opened != nullptr)
-        console::Close(*opened);
     return -1;
 }
 
@@ -89,23 +78,58 @@ static bool ArgPresent(int i)
     return ArgList.argLen[i] != 0;
 }
 
-// Row or column: a signed decimal offset from the cursor when it starts with
-// + or -, otherwise an unsigned number.  Kept in 64 bits so that adding the
-// origin can never overflow.  Returns 0, or -1 when text does not convert.
-[[nodiscard]] static int32_t ParsePosition(const Char* text, int64_t* value, bool* relative)
+// Row or column, as its argument gives it: kept in 64 bits so that adding
+// the origin can never overflow.
+struct Position {
+    int64_t value;
+    bool relative;  // to the cursor
+};
+
+// A signed decimal offset from the cursor when text starts with + or -,
+// otherwise an unsigned number.  Returns 0, or -1 when text does not convert.
+[[nodiscard]] static int32_t ParsePosition(const Char* text, Position* position)
 {
-    *relative = text[0] == u'+' || text[0] == u'-';
-    if (*relative) {
+    position->relative = text[0] == u'+' || text[0] == u'-';
+    if (position->relative) {
         int32_t offset;
         if (ParseSignedDecimal(text, &offset) != 0)
             return -1;
-        *value = offset;
+        position->value = offset;
     } else {
         uint32_t absolute;
         if (ParseUnsigned(text, &absolute) != 0)
             return -1;
-        *value = absolute;
+        position->value = absolute;
     }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// The console, once open: everything up to and with the read.  Returns 0 with
+// the cells read, or -1 once the message is written; either way the caller
+// then closes the handle.
+
+static int32_t ReadCells(console::Handle handle, Position row, Position column, uint32_t length,
+                         uint16_t* cells, uint32_t* read)
+{
+    console::ScreenInfo info;
+    if (!console::GetScreenInfo(handle, &info))
+        return FailConsoleCall(u"Error getting console screen buffer info:\r\n",
+                               console::LastError());
+
+    // Rows count from the window's top (or the cursor) and must lie inside
+    // the window; columns count from the buffer's left edge (or the cursor)
+    // and must lie inside the buffer's width.
+    int64_t y = row.value + (row.relative ? info.cursor.y : info.top);
+    if (y < info.top || y > info.bottom)
+        return Fail(u"Row out of range\r\n");
+    int64_t x = column.value + (column.relative ? info.cursor.x : 0);
+    if (x < 0 || x >= info.size.x)
+        return Fail(u"Column out of range\r\n");
+
+    console::Coord at{static_cast<int16_t>(x), static_cast<int16_t>(y)};
+    if (!console::ReadAttributes(handle, cells, length, at, read))
+        return FailConsoleCall(u"Error reading console attributes:\r\n", console::LastError());
     return 0;
 }
 
@@ -114,7 +138,7 @@ static bool ArgPresent(int i)
 extern "C" int32_t PLUGIN_API f_cellattr(Char* text)
 {
     if (text == nullptr)
-        return 1;
+        return 1;  // not -1: callers may rely on telling it from a failure
 
     uint32_t length = 1;
     uint32_t flags = 0;
@@ -123,15 +147,14 @@ extern "C" int32_t PLUGIN_API f_cellattr(Char* text)
         return -1;  // the tokenizer has reported the overflow
     const Char* const* arg = ArgList.argText;
 
-    int64_t row, column;
-    bool rowRelative, columnRelative;
+    Position row, column;
     if (!ArgPresent(0))
         return Fail(u"Missing row value\r\n");
-    if (ParsePosition(arg[0], &row, &rowRelative) != 0)
+    if (ParsePosition(arg[0], &row) != 0)
         return Fail(u"Bad row value: \"%s\"\r\n", arg[0]);
     if (!ArgPresent(1))
         return Fail(u"Missing column value\r\n");
-    if (ParsePosition(arg[1], &column, &columnRelative) != 0)
+    if (ParsePosition(arg[1], &column) != 0)
         return Fail(u"Bad column value: \"%s\"\r\n", arg[1]);
     if (ArgPresent(2)) {
         if (ParseUnsigned(arg[2], &length) != 0)
@@ -144,30 +167,13 @@ extern "C" int32_t PLUGIN_API f_cellattr(Char* text)
 
     console::Handle handle;
     if (!console::OpenOutput(&handle))
-        return FailConsoleCall(u"Error opening console handle:\r\n", console::LastError(), nullptr);
-    console::ScreenInfo info;
-    if (!console::GetScreenInfo(handle, &info))
-        return FailConsoleCall(u"Error getting console screen buffer info:\r\n",
-                               console::LastError(), &handle);
-
-    // Rows count from the window's top (or the cursor) and must lie inside
-    // the window; columns count from the buffer's left edge (or the cursor)
-    // and must lie inside the buffer's width.
-    row += rowRelative ? info.cursor.y : info.top;
-    if (row < info.top || row > info.bottom)
-        return FailOpen(handle, u"Row out of range\r\n");
-    if (columnRelative)
-        column += info.cursor.x;
-    if (column < 0 || column >= info.size.x)
-        return FailOpen(handle, u"Column out of range\r\n");
-
+        return FailConsoleCall(u"Error opening console handle:\r\n", console::LastError());
     uint16_t cells[MAX_CELLS];
     uint32_t read = 0;
-    console::Coord at{static_cast<int16_t>(column), static_cast<int16_t>(row)};
-    if (!console::ReadAttributes(handle, cells, length, at, &read))
-        return FailConsoleCall(u"Error reading console attributes:\r\n", console::LastError(),
-                               &handle);
-    console::Close(handle);
+    int32_t rc = ReadCells(handle, row, column, length, cells, &read);
+    console::Close(handle);  // the one place, after any message
+    if (rc != 0)
+        return rc;
 
     if (read > length)  // never trust a count beyond what was asked
         read = length;

@@ -19,10 +19,15 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "packed characters need
 
 // What follows each entry (cut after the last one), and what joins a pair.
 static constexpr Char kNameSeparator[] = u", ";
-static constexpr size_t NAME_SEP_LEN = std::size(kNameSeparator) - 1;
+static constexpr Char kNumberSeparator[] = u" ";
 static constexpr Char kPairJoin[] = u" on ";
-static constexpr Char NUMBER_SEPARATOR = u' ';
-static constexpr size_t NUMBER_SEP_LEN = 1;
+
+// The length of a text constant, without its terminator.
+template <size_t Size>
+static constexpr size_t LengthOf(const Char (&)[Size])
+{
+    return Size - 1;
+}
 
 // A table of texts, one per colour nibble (names) or per low byte
 // ("<fg> on <bg>" pairs), each in a row of Stride characters.  Invariant:
@@ -44,8 +49,8 @@ static constexpr size_t Put(Char* row, size_t at, const Char* text, size_t most 
 }
 
 // Four rotating result slots for ColorName, and the rows of the name tables.
-static constexpr size_t NAME_SLOT_LEN = 16;
-using NameTable = TextTable<16, NAME_SLOT_LEN>;
+static constexpr size_t kNameSlotLen = 16;
+using NameTable = TextTable<16, kNameSlotLen>;
 
 static constexpr NameTable MakeNames(bool shortForm)
 {
@@ -74,9 +79,9 @@ static constexpr size_t LongestName(bool shortForm)
 {
     return Longest(kNames[shortForm].length);
 }
-static_assert(LongestName(false) < NAME_SLOT_LEN, "a name and its terminator fit a slot");
+static_assert(LongestName(false) < kNameSlotLen, "a name and its terminator fit a slot");
 
-static Char nameSlots[4][NAME_SLOT_LEN];
+static Char nameSlots[4][kNameSlotLen];
 static unsigned slotCounter = 0;
 
 // The counter is advanced before each write, so a name stays valid for four
@@ -85,7 +90,7 @@ const Char* ColorName(unsigned nibble, bool shortForm)
 {
     slotCounter = (slotCounter + 1) % 4;
     Char* slot = nameSlots[slotCounter];
-    TextCopy(slot, NAME_SLOT_LEN, kNames[shortForm].text[nibble & 15]);
+    TextCopy(slot, kNameSlotLen, kNames[shortForm].text[nibble & 15]);
     return slot;
 }
 
@@ -96,12 +101,12 @@ const Char* ColorName(unsigned nibble, bool shortForm)
 
 static constexpr size_t NameEntryStride(bool shortForm)
 {
-    return LongestName(shortForm) + NAME_SEP_LEN;
+    return LongestName(shortForm) + LengthOf(kNameSeparator);
 }
 
 static constexpr size_t PairEntryStride(bool shortForm)
 {
-    return 2 * LongestName(shortForm) + std::size(kPairJoin) - 1 + NAME_SEP_LEN;
+    return 2 * LongestName(shortForm) + LengthOf(kPairJoin) + LengthOf(kNameSeparator);
 }
 
 template <bool ShortForm>
@@ -137,10 +142,19 @@ static constexpr auto kLongPairEntries = MakePairEntries<false>();
 static constexpr auto kShortPairEntries = MakePairEntries<true>();
 
 // ---------------------------------------------------------------------------
-// Entry writers.  Each writes one entry of a masked attribute, separator
-// included, at out and returns its length; it may write past the entry, up
-// to its reach (the most characters it ever touches), with text that the
-// next entry or the terminator replaces.
+// Entry writers.  Each writes one entry of a masked attribute at out,
+// separator included, and returns its length.  All that FormatRun relies on
+// is one invariant of every writer: it touches nothing at or past out + its
+// reach, so no entry is longer than that.  Within its reach it may write past
+// the entry, with text that the next entry or the terminator replaces.
+//
+// The reaches: a table's whole row; a number's longest lead (three
+// characters, asserted below) and then its tail's whole word of four; and
+// "0x" before a hexadecimal number.
+template <const auto& Table>
+static constexpr size_t kRowReach = std::size(Table.text[0]);
+static constexpr size_t kNumberReach = 3 + 4;
+static constexpr size_t k0xHexReach = 2 + kNumberReach;
 
 // Count entries, index = value & (Count - 1): the whole row, as one block.
 template <const auto& Table>
@@ -177,11 +191,11 @@ template <size_t Count>
 static constexpr void AppendDigits(PackedTable<Count>& table, unsigned i, unsigned value,
                                    unsigned base, size_t minDigits)
 {
-    constexpr Char digitChars[] = u"0123456789ABCDEF";
+    constexpr Char kDigits[] = u"0123456789ABCDEF";
     Char digits[4] = {};
     size_t n = 0;
     for (; value != 0 || n < minDigits; value /= base)
-        digits[n++] = digitChars[value % base];
+        digits[n++] = kDigits[value % base];
     while (n > 0)
         Append(table, i, digits[--n]);
 }
@@ -207,7 +221,8 @@ static constexpr PackedTable<Count> MakeTails(unsigned base, size_t minDigits)
         bool afterLead = i >= base * base;
         // NOLINTNEXTLINE(clang-analyzer-core.DivideZero): base is 10 or 16 (below), never 0.
         AppendDigits(tails, i, i % (base * base), base, afterLead ? 2 : minDigits);
-        Append(tails, i, NUMBER_SEPARATOR);
+        for (const Char* c = kNumberSeparator; *c != 0; ++c)
+            Append(tails, i, *c);
     }
     return tails;
 }
@@ -227,10 +242,8 @@ static inline size_t PutNumber(Char* out, const PackedTable<Leads>& leads, unsig
     return n + tails.length[tail];
 }
 
-// The longest lead, then a tail's whole word.
-static constexpr size_t NUMBER_REACH = 3 + 4;
 static_assert(Longest(kDecimalLeads.length) <= 3 && Longest(kHexLeads.length) <= 3,
-              "leads are at most three characters");
+              "kNumberReach: leads are at most three characters");
 
 static inline size_t PutDecimal(Char* out, unsigned value)
 {
@@ -244,7 +257,6 @@ static inline size_t PutHex(Char* out, unsigned value)
     return PutNumber(out, kHexLeads, value >> 8, kHexTails, value & 0xFF);
 }
 
-static constexpr size_t HEX_0X_REACH = 2 + NUMBER_REACH;
 static inline size_t Put0xHex(Char* out, unsigned value)
 {
     out[0] = u'0';
@@ -256,51 +268,47 @@ static inline size_t Put0xHex(Char* out, unsigned value)
 // The run.
 
 // Writes the cells into result (HOST_RESULT_CAPACITY characters) with Put,
-// without the last separator.  An entry goes in with its separator when that
-// leaves room for the terminator; failing that, it may still end the result
-// without its separator, when that leaves room, and formatting stops.  So a
-// long result ends at the last whole entry that fits.
+// without the last separator.  A result that would not fit ends at the last
+// entry that leaves room for the terminator, whole or without its separator.
 template <size_t (*Put)(Char*, unsigned), size_t Reach>
 static void FormatRun(Char* result, const uint16_t* cells, uint32_t count, unsigned keep,
                       size_t sep)
 {
-    size_t len = 0;
+    size_t len = 0;  // every entry so far, each with its separator
     uint32_t i = 0;
-    // While len + Reach < capacity, every entry fits whole with its
-    // separator (none is longer than its writer's reach), and all that the
-    // writer touches lies inside the capacity: write straight into result.
-    // The first `sure` entries are certain to find it so, as len <= i * Reach.
+    // While len + Reach < the capacity, an entry written straight into result
+    // stays inside it and fits whole with room for the terminator.  The
+    // first `sure` entries always find it so (len <= i * Reach); only those
+    // after them test it.
     const uint32_t sure = std::min<uint32_t>(count, (HOST_RESULT_CAPACITY - 1) / Reach);
     for (; i < sure; ++i)
         len += Put(result + len, cells[i] & keep);
     for (; i < count && len + Reach < HOST_RESULT_CAPACITY; ++i)
         len += Put(result + len, cells[i] & keep);
-    // Near the end, each entry is made aside and placed as far as it fits.
-    bool cut = false;  // the last entry went in without its separator
+    // Near the end, each entry is made aside and copied in as far as it
+    // fits: one that leaves room for the terminator only without its
+    // separator goes in without it, and is the last.
     for (; i < count; ++i) {
         Char entry[Reach];
         size_t n = Put(entry, cells[i] & keep);
-        if (len + n >= HOST_RESULT_CAPACITY) {
-            cut = len + n - sep < HOST_RESULT_CAPACITY;
-            if (cut) {
-                std::memcpy(result + len, entry, (n - sep) * sizeof(Char));
-                len += n - sep;
-            }
+        bool whole = len + n < HOST_RESULT_CAPACITY;
+        if (!whole && len + n - sep >= HOST_RESULT_CAPACITY)
             break;
-        }
-        std::memcpy(result + len, entry, n * sizeof(Char));
+        std::memcpy(result + len, entry, (whole ? n : n - sep) * sizeof(Char));
         len += n;
+        if (!whole)
+            break;
     }
-    if (len > 0 && !cut)
-        len -= sep;
+    if (len > 0)
+        len -= sep;  // the last entry's separator, written or not
     result[len] = 0;
 }
 
 template <const auto& Table>
 static void FormatNames(Char* result, const uint16_t* cells, uint32_t count, unsigned keep)
 {
-    FormatRun<PutFromTable<Table>, std::size(Table.text[0])>(result, cells, count, keep,
-                                                              NAME_SEP_LEN);
+    FormatRun<PutFromTable<Table>, kRowReach<Table>>(result, cells, count, keep,
+                                                     LengthOf(kNameSeparator));
 }
 
 void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t flags)
@@ -309,10 +317,10 @@ void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t f
     unsigned keep = (flags & 128) ? 0x00FFu : (flags & 256) ? 0xFF00u : 0xFFFFu;
     switch (flags & 7) {
     case 1:
-        FormatRun<PutHex, NUMBER_REACH>(result, cells, count, keep, NUMBER_SEP_LEN);
+        FormatRun<PutHex, kNumberReach>(result, cells, count, keep, LengthOf(kNumberSeparator));
         break;
     case 2:
-        FormatRun<Put0xHex, HEX_0X_REACH>(result, cells, count, keep, NUMBER_SEP_LEN);
+        FormatRun<Put0xHex, k0xHexReach>(result, cells, count, keep, LengthOf(kNumberSeparator));
         break;
     case 3:
         FormatNames<kLongPairEntries>(result, cells, count, keep);
@@ -327,7 +335,8 @@ void FormatCells(Char* result, const uint16_t* cells, uint32_t count, uint32_t f
         FormatNames<kShortNameEntries>(result, cells, count, keep);
         break;
     default:  // 0 and 7
-        FormatRun<PutDecimal, NUMBER_REACH>(result, cells, count, keep, NUMBER_SEP_LEN);
+        FormatRun<PutDecimal, kNumberReach>(result, cells, count, keep,
+                                            LengthOf(kNumberSeparator));
         break;
     }
 }

@@ -27,7 +27,7 @@ int32_t SystemErrorText(uint32_t code, Char* buffer)
 {
     if (buffer == nullptr)
         return -1;
-    if (code == 0xFFFFFFFFu) {
+    if (code == 0xFFFFFFFFu) {  // never asked of the system: callers may rely on this text
         TextCopy(buffer, SYSTEM_ERROR_TEXT_LEN, u"Unknown error");
     } else if (platform::SystemMessage(code, buffer, SYSTEM_ERROR_TEXT_LEN) == 0) {
         platform::FormatText(buffer, u"Error %d", static_cast<int32_t>(code));

@@ -34,6 +34,7 @@ static void TrimArguments(int32_t count)
 static int32_t ReportOverflow(int32_t store)
 {
     PrintErrorPrefix();
+    // "b = " and the blank before the line end stay, as callers may rely on them.
     Qprintf(platform::StdErrorHandle(), u"Buffer overflow: b = %d, MAX_ARG_LEN = %d \r\n", store,
             MAX_ARG_LEN);
     return -1;

@@ -91,3 +91,108 @@ inline const FormatCase kMaskCases[] = {
     {u"0,2,1,0", u"32775"},
     {u"0,2,1,1", u"8007"},
 };
+
+// ---------------------------------------------------------------------------
+// Positions, on a 120 x 300 buffer with an 80 x 25 window: each case places
+// the window and the cursor, paints one cell (or none) and makes one call,
+// whose result or message must then be the case's.  Every cell but those of
+// window row 0 above holds 0x07, and the case's cell is 0x07 again after it.
+
+// The tests that run the cases, one for each place of the window.
+enum class Positions {
+    Sideways,   // lower down and scrolled sideways: rows from the window, columns from the buffer
+    Cursor,     // relative to the cursor, at the window's edges
+    Extremes,   // values far outside, which must not wrap into the window
+    BufferEnd,  // at the buffer's last row: a run stops at its last cell
+};
+
+// The window's top-left cell, and the cursor: inside the window, as a
+// console would scroll the window to a cursor put outside it.
+struct Place {
+    int16_t left, top;
+    int16_t cursorColumn, cursorRow;
+};
+
+struct Cell {
+    int16_t column, row;
+    uint16_t attribute;  // 0: no cell is painted
+};
+
+struct PositionCase {
+    Positions test;
+    Place place;
+    Cell cell;
+    const char16_t* args;
+    const char16_t* result;   // the result of a call that succeeds, or nullptr
+    const char16_t* message;  // the message, after the prefix, of one that fails
+};
+
+inline constexpr Place kSideways{10, 50, 10, 50};
+inline constexpr Place kCursorInside{0, 10, 5, 20};  // rows 10 to 34, columns 0 to 79
+inline constexpr Place kMiddle{0, 50, 3, 53};
+inline constexpr Place kBottom{0, 275, 0, 275};
+inline constexpr const char16_t* kRowOut = u"Row out of range\r\n";
+inline constexpr const char16_t* kColumnOut = u"Column out of range\r\n";
+
+inline const PositionCase kPositionCases[] = {
+    {Positions::Sideways, kSideways, {0, 50, 0x1E}, u"0,0,1,1", u"1E", nullptr},
+    {Positions::Sideways, kSideways, {10, 50, 0x2E}, u"0,10,1,1", u"2E", nullptr},
+    {Positions::Sideways, kSideways, {119, 74, 0x4F}, u"24,119,1,1", u"4F", nullptr},
+    {Positions::Sideways, kSideways, {0, 66, 0x1D}, u"0x10,0,1,1", u"1D", nullptr},
+    {Positions::Sideways, kSideways, {}, u"25,0", nullptr, kRowOut},  // in the buffer only
+    {Positions::Sideways, kSideways, {}, u"0,120", nullptr, kColumnOut},
+
+    {Positions::Cursor, kCursorInside, {5, 20, 0x5A}, u"+0,+0,1,1", u"5A", nullptr},
+    {Positions::Cursor, kCursorInside, {0, 19, 0x3C}, u"-1,0,1,1", u"3C", nullptr},
+    {Positions::Cursor, kCursorInside, {7, 22, 0x6B}, u"+2,+2,1,1", u"6B", nullptr},
+    {Positions::Cursor, kCursorInside, {0, 10, 0x2C}, u"-10,-5,1,1", u"2C", nullptr},
+    {Positions::Cursor, kCursorInside, {0, 34, 0x4D}, u"+14,-5,1,1", u"4D", nullptr},
+    {Positions::Cursor, kCursorInside, {119, 20, 0x1A}, u"+0,+114,1,1", u"1A", nullptr},
+    {Positions::Cursor, kCursorInside, {}, u"-11,0", nullptr, kRowOut},
+    {Positions::Cursor, kCursorInside, {}, u"+15,0", nullptr, kRowOut},
+    {Positions::Cursor, kCursorInside, {}, u"0,-6", nullptr, kColumnOut},
+    {Positions::Cursor, kCursorInside, {}, u"0,+115", nullptr, kColumnOut},
+
+    {Positions::Extremes, kMiddle, {}, u"4294967295,0", nullptr, kRowOut},
+    {Positions::Extremes, kMiddle, {}, u"0xFFFFFFFF,0", nullptr, kRowOut},
+    {Positions::Extremes, kMiddle, {}, u"2147483648,0", nullptr, kRowOut},
+    {Positions::Extremes, kMiddle, {}, u"+2147483647,0", nullptr, kRowOut},
+    {Positions::Extremes, kMiddle, {}, u"-2147483648,0", nullptr, kRowOut},
+    {Positions::Extremes, kMiddle, {}, u"65536,0", nullptr, kRowOut},
+    {Positions::Extremes, kMiddle, {}, u"+65536,0", nullptr, kRowOut},
+    {Positions::Extremes, kMiddle, {}, u"-65536,0", nullptr, kRowOut},
+    {Positions::Extremes, kMiddle, {}, u"0,4294967295", nullptr, kColumnOut},
+    {Positions::Extremes, kMiddle, {}, u"0,2147483648", nullptr, kColumnOut},
+    {Positions::Extremes, kMiddle, {}, u"0,+2147483647", nullptr, kColumnOut},
+    {Positions::Extremes, kMiddle, {}, u"0,-2147483648", nullptr, kColumnOut},
+    {Positions::Extremes, kMiddle, {}, u"0,65536", nullptr, kColumnOut},
+    {Positions::Extremes, kMiddle, {}, u"0,65656", nullptr, kColumnOut},
+
+    {Positions::BufferEnd, kBottom, {100, 299, 0x1F}, u"24,100,50,1",
+     u"1F 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07", nullptr},
+    {Positions::BufferEnd, kBottom, {119, 299, 0x4F}, u"24,119,1024,1", u"4F", nullptr},
+};
+
+// Runs the cases of one test: place(Place) puts the window, then the
+// cursor, paint(column, row, attribute) paints a cell, call(args) calls the
+// function.
+template <typename PlaceFunction, typename Paint, typename Call>
+void RunPositionCases(Positions test, PlaceFunction place, Paint paint, Call call)
+{
+    int run = 0;
+    for (const PositionCase& c : kPositionCases) {
+        if (c.test != test)
+            continue;
+        ++run;
+        place(c.place);
+        if (c.cell.attribute != 0)
+            paint(c.cell.column, c.cell.row, c.cell.attribute);
+        if (c.result != nullptr)
+            ExpectCallResult(call, c.args, c.result);
+        else
+            ExpectCallFailure(call, c.args, c.message);
+        if (c.cell.attribute != 0)
+            paint(c.cell.column, c.cell.row, 0x07);
+    }
+    EXPECT_GT(run, 0) << "no cases for this test";
+}

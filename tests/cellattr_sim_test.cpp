@@ -45,6 +45,17 @@ protected:
     {
         ExpectCallResult(Call, args, result);
     }
+
+    // The position cases of cellattr_cases.h, which the real console runs too.
+    static void RunPositions(Positions test)
+    {
+        auto place = [](const Place& p) {
+            simconsole::SetWindow(p.left, p.top, static_cast<int16_t>(p.left + 79),
+                                  static_cast<int16_t>(p.top + 24));
+            simconsole::SetCursor(p.cursorColumn, p.cursorRow);
+        };
+        RunPositionCases(test, place, simconsole::SetCell, Call);
+    }
 };
 
 TEST_F(CellAttr, EveryFormat)
@@ -80,61 +91,24 @@ TEST_F(CellAttr, NullBufferReturnsOneAndWritesNothing)
 // ---------------------------------------------------------------------------
 // Positions.
 
-TEST_F(CellAttr, RowsCountFromTheWindowColumnsFromTheBuffer)
+TEST_F(CellAttr, WindowLowerDownAndScrolledSideways)
 {
-    simconsole::SetWindow(10, 50, 89, 74);  // scrolled down and sideways
-    simconsole::SetCell(0, 50, 0x1E);
-    simconsole::SetCell(10, 50, 0x2E);
-    simconsole::SetCell(119, 74, 0x4F);
-    ExpectResult(u"0,0,1,1", u"1E");
-    ExpectResult(u"0,10,1,1", u"2E");
-    ExpectResult(u"24,119,1,1", u"4F");
-    ExpectResult(u"0x10,0", u"7");  // row 16 of the window
-    ExpectFailure(u"25,0", u"Row out of range\r\n");  // the buffer has it, the window not
-    ExpectFailure(u"0,120", u"Column out of range\r\n");
+    RunPositions(Positions::Sideways);
 }
 
 TEST_F(CellAttr, RelativeToTheCursor)
 {
-    simconsole::SetWindow(0, 10, 79, 34);
-    simconsole::SetCursor(5, 20);
-    simconsole::SetCell(5, 20, 0x5A);
-    simconsole::SetCell(0, 19, 0x3C);
-    simconsole::SetCell(7, 22, 0x6B);
-    ExpectResult(u"+0,+0,1,1", u"5A");
-    ExpectResult(u"-1,0,1,1", u"3C");
-    ExpectResult(u"+2,+2,1,1", u"6B");
-    ExpectResult(u"-10,-5,1,1", u"07");  // row 10, the window's top
-    ExpectFailure(u"-11,0", u"Row out of range\r\n");
-    ExpectFailure(u"+15,0", u"Row out of range\r\n");
-    ExpectFailure(u"0,-6", u"Column out of range\r\n");
-    ExpectFailure(u"0,+115", u"Column out of range\r\n");
-    ExpectResult(u"0,+114,1,1", u"07");
+    RunPositions(Positions::Cursor);
 }
 
-// Values far outside the window must not wrap into it.
 TEST_F(CellAttr, ExtremePositionsAreOutOfRange)
 {
-    for (int16_t top : {0, 50, 275}) {
-        simconsole::SetWindow(0, top, 79, static_cast<int16_t>(top + 24));
-        simconsole::SetCursor(3, static_cast<int16_t>(top + 3));
-        SCOPED_TRACE(top);
-        for (const char16_t* row : {u"4294967295", u"0xFFFFFFFF", u"2147483648", u"+2147483647",
-                                    u"-2147483648", u"65536", u"+65536", u"-65536"})
-            ExpectFailure(std::u16string(row) + u",0", u"Row out of range\r\n");
-        for (const char16_t* column : {u"4294967295", u"2147483648", u"+2147483647",
-                                       u"-2147483648", u"65536", u"65656"})
-            ExpectFailure(std::u16string(u"0,") + column, u"Column out of range\r\n");
-    }
+    RunPositions(Positions::Extremes);
 }
 
 TEST_F(CellAttr, RunStopsAtTheEndOfTheBuffer)
 {
-    simconsole::SetWindow(0, 275, 79, 299);
-    simconsole::SetCell(100, 299, 0x1F);
-    CallResult r = Call(u"24,100,50,1");
-    EXPECT_EQ(r.rc, 0);
-    EXPECT_EQ(r.text, u"1F 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07");
+    RunPositions(Positions::BufferEnd);
 }
 
 TEST_F(CellAttr, RunContinuesOnTheNextRow)

@@ -124,11 +124,17 @@ protected:
         return refused;
     }
 
-    // Moves the 80 x 25 window so that its top-left is buffer cell (left, top).
-    static void Window(SHORT left, SHORT top)
+    // The position cases of cellattr_cases.h, which the simulated console
+    // runs too.
+    static void RunPositions(Positions test)
     {
-        SMALL_RECT r{left, top, static_cast<SHORT>(left + 79), static_cast<SHORT>(top + 24)};
-        ASSERT_EQ(console_layout::Arrange(out, COORD{120, 300}, r), "");
+        auto place = [](const Place& p) {
+            SMALL_RECT window{p.left, p.top, static_cast<SHORT>(p.left + 79),
+                              static_cast<SHORT>(p.top + 24)};
+            ASSERT_EQ(console_layout::Arrange(out, COORD{120, 300}, window), "");
+            Cursor(p.cursorColumn, p.cursorRow);
+        };
+        RunPositionCases(test, place, Paint, Call);
     }
 };
 
@@ -153,45 +159,22 @@ TEST_F(RealConsole, NullBufferReturnsOne)
 
 TEST_F(ScrolledConsole, WindowLowerDownAndScrolledSideways)
 {
-    Window(10, 50);
-    Paint(0, 50, 0x1E);
-    Paint(10, 50, 0x2E);
-    Paint(119, 74, 0x4F);
-    ExpectResult(u"0,0,1,1", u"1E");     // columns count from the buffer's edge
-    ExpectResult(u"0,10,1,1", u"2E");
-    ExpectResult(u"24,119,1,1", u"4F");
-    ExpectFailure(u"25,0", u"Row out of range\r\n");  // in the buffer, not in the window
-    ExpectFailure(u"0,120", u"Column out of range\r\n");
-    ExpectResult(u"0,119", u"7");
+    RunPositions(Positions::Sideways);
 }
 
 TEST_F(ScrolledConsole, RelativeToTheCursor)
 {
-    Window(0, 10);
-    Cursor(5, 20);
-    Paint(5, 20, 0x5A);
-    Paint(0, 19, 0x3C);
-    ExpectResult(u"+0,+0,1,1", u"5A");
-    ExpectResult(u"-1,0,1,1", u"3C");
-    ExpectFailure(u"-11,0", u"Row out of range\r\n");
-    ExpectFailure(u"0,-6", u"Column out of range\r\n");
+    RunPositions(Positions::Cursor);
 }
 
 TEST_F(ScrolledConsole, ExtremePositionsAreOutOfRange)
 {
-    Window(0, 50);
-    Cursor(3, 53);
-    for (const char16_t* row : {u"4294967295", u"+2147483647", u"-2147483648"})
-        ExpectFailure(std::u16string(row) + u",0", u"Row out of range\r\n");
-    ExpectFailure(u"0,4294967295", u"Column out of range\r\n");
+    RunPositions(Positions::Extremes);
 }
 
 TEST_F(ScrolledConsole, RunStopsAtTheEndOfTheBuffer)
 {
-    Window(0, 275);
-    Paint(100, 299, 0x1F);
-    ExpectResult(u"24,100,50,1",
-                 u"1F 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07 07");
+    RunPositions(Positions::BufferEnd);
 }
 
 TEST_F(RealConsole, RunContinuesOnTheNextRow)
@@ -226,6 +209,38 @@ TEST_F(RealConsole, InsideABatchFile)
     // The first row below the window.
     ExpectFailure(U16(layout.srWindow.Bottom - Top() + 1) + u",0",
                   u"C:\\a%b\\t.btm [4]  Row out of range\r\n");
+}
+
+// The handles open in this process, found by asking each handle value up to
+// 16384 for its flags (GetProcessHandleCount counts nothing under Wine).
+int OpenHandleCount()
+{
+    int open = 0;
+    DWORD flags;
+    for (ULONG_PTR value = 4; value < 4 * 4096; value += 4)
+        open += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
+    return open;
+}
+
+// The console handle is closed after a read and after each failure that
+// comes once the console is open.
+TEST_F(RealConsole, EveryCallClosesTheConsoleHandle)
+{
+    const int before = OpenHandleCount();
+    HANDLE own = CreateFileW(L"CONOUT$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(own, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(OpenHandleCount(), before + 1) << "the count does not see a console handle";
+    CloseHandle(own);
+    const int calls = 32;
+    for (int i = 0; i < calls; ++i) {
+        ExpectResult(u"0,0,2,1", u"07 1F");
+        ExpectFailure(U16(layout.srWindow.Bottom - Top() + 1) + u",0", u"Row out of range\r\n");
+        ExpectFailure(u"0," + U16(layout.dwSize.X), u"Column out of range\r\n");
+    }
+    // A handle left open by any of the three kinds would add `calls`; the
+    // system may open a few of its own meanwhile.
+    EXPECT_LT(OpenHandleCount() - before, calls / 2);
 }
 
 // The host's buffer ends right before a page that cannot be touched.

@@ -15,8 +15,10 @@
 // fixed place, so that one set serves every machine.  Before the
 // byte-for-byte comparison each \n becomes \r\n, "C:\e2e\" becomes the cases
 // folder (so that the batch files' full names in messages match wherever the
-// folder lies), and "{system text N}" becomes the system's own one-line text
-// for error N (as the plugin prints it: without trailing blanks).
+// folder lies), "{system text N}" becomes the system's own one-line text
+// for error N (as the plugin prints it: without trailing blanks), and
+// "{version}" the version this program was built with, as in the banner
+// "CellAttr v{version} loaded.".
 //
 // A case that sizes the window (cmdproc's window) on a console that refuses
 // that size, as a pseudoconsole may, is skipped with cmdproc's line saying
@@ -32,6 +34,7 @@
 #include "progress.h"
 #include "scratch_console.h"
 #include "skip.h"
+#include "version_text.h"
 #include "win_files.h"
 
 #include "../standin/console_layout.h"
@@ -101,6 +104,7 @@ std::string Expected(const std::wstring& path)
     if (!ReadFileBytes(path, &text))
         return {};
     ReplaceAll(text, "\n", "\r\n");
+    ReplaceAll(text, "{version}", VersionText());  // before the folder, which may hold anything
     ReplaceAll(text, "C:\\e2e\\", Utf8(casesFolder));
     const std::string placeholder = "{system text ";
     for (size_t at = text.find(placeholder); at != std::string::npos;

@@ -25,7 +25,19 @@ const UnsignedCase kUnsignedCases[] = {
     {u"99999999999999999999", false, 0},
     {u"0x10", true, 16},
     {u"0X1f", true, 31},
+    // Base 16 skips one further 0x, in either case, right after the first
+    // and before a hexadecimal digit; the value is then held to 32 bits.
     {u"0X0X1F", true, 31},
+    {u"0x0x1f", true, 31},
+    {u"0X0x1F", true, 31},
+    {u"0x0X1f", true, 31},
+    {u"0x0x\uff11", true, 1},  // full-width 1
+    {u"0x0xFFFFFFFF", true, 0xFFFFFFFFu},
+    {u"0x0x100000000", false, 0},
+    {u"0x0xg", false, 0},
+    {u"0x0x0x1", false, 0},
+    {u"0x00x1", false, 0},
+    {u"0x1x1", false, 0},
     {u"0xFFFFFFFF", true, 0xFFFFFFFFu},
     {u"0xabcdef", true, 0xABCDEF},
     {u"0x01", true, 1},

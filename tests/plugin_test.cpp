@@ -7,6 +7,7 @@
 #include "capture.h"
 #include "cellattr_cases.h"
 #include "help_text.h"
+#include "version_text.h"
 
 #include <gtest/gtest.h>
 
@@ -39,9 +40,17 @@ TEST(PluginInfo, SameRecordAndContentsOnEveryCall)
     EXPECT_EQ(Text(second->webPage), u"https://example.org/cellattr");
     EXPECT_EQ(Text(second->description), u"@CELLATTR function");
     EXPECT_EQ(Text(second->functions), u"@cellattr");
-    EXPECT_EQ(second->versionMajor, 0);
-    EXPECT_EQ(second->versionMinor, 91);
-    EXPECT_EQ(second->versionBuild, 0);
+    EXPECT_EQ(second->versionMajor, CELLATTR_VERSION_MAJOR);
+    EXPECT_EQ(second->versionMinor, CELLATTR_VERSION_MINOR);
+    EXPECT_EQ(second->versionBuild, CELLATTR_VERSION_PATCH);
+}
+
+// The released version.  Every other test takes the version from the build;
+// this one is changed on purpose, with project() in CMakeLists.txt, when a
+// release takes a new one, so that no version changes by accident.
+TEST(Version, IsTheReleasedOne)
+{
+    EXPECT_EQ(VersionText(), "0.91.0");
 }
 
 TEST(PluginInfo, LayoutIsSixPointersThenThreeIntegers)
@@ -69,7 +78,7 @@ TEST(PluginInfo, AHostMayWriteTheWholeReservedTail)
     ResetHostVariables();
     StdoutCaptureBegin();
     EXPECT_EQ(InitializePlugin(), 0);
-    EXPECT_EQ(StdoutCaptureEnd(), u"CellAttr v0.91.0 loaded.\r\n");
+    EXPECT_EQ(StdoutCaptureEnd(), ExpectedBanner());
     standin::MessageBoxes() = {};
     EXPECT_EQ(Help(u"@cellattr"), 1);
     EXPECT_EQ(standin::MessageBoxes().text, kExpectedHelpText);
@@ -84,7 +93,7 @@ TEST(PluginInfo, AHostMayWriteTheWholeReservedTail)
     EXPECT_EQ(GetPluginInfo(), info);
     EXPECT_EQ(Text(info->dllName), u"CellAttr");
     EXPECT_EQ(Text(info->functions), u"@cellattr");
-    EXPECT_EQ(info->versionMinor, 91);
+    EXPECT_EQ(info->versionMinor, CELLATTR_VERSION_MINOR);
     EXPECT_TRUE(tailHolds(0xA5)) << "the module wrote into the tail";
     std::memset(tail, 0, PLUGIN_INFO_RESERVED);
 }
@@ -116,7 +125,7 @@ TEST(InitializePlugin, BannerOnlyWhenNeitherTransientNorPipedNorSilenced)
         StderrCaptureBegin();
         EXPECT_EQ(InitializePlugin(), 0);
         EXPECT_EQ(StderrCaptureEnd(), u"");
-        EXPECT_EQ(StdoutCaptureEnd(), c.shown ? u"CellAttr v0.91.0 loaded.\r\n" : u"");
+        EXPECT_EQ(StdoutCaptureEnd(), c.shown ? ExpectedBanner() : u"");
     }
     ResetHostVariables();
 }
@@ -148,7 +157,7 @@ TEST(ShutdownPlugin, ReturnsZeroAnyNumberOfTimes)
 {
     EXPECT_EQ(ShutdownPlugin(), 0);
     EXPECT_EQ(ShutdownPlugin(), 0);
-    EXPECT_EQ(GetPluginInfo()->versionMinor, 91);  // any order works
+    EXPECT_EQ(GetPluginInfo()->versionMinor, CELLATTR_VERSION_MINOR);  // any order works
 }
 
 struct HelpCase {

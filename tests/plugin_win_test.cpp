@@ -5,6 +5,7 @@
 #include "help_box_win.h"
 #include "help_text.h"
 #include "skip.h"
+#include "version_text.h"
 #include "win_files.h"
 #include "win_plugin.h"
 
@@ -144,10 +145,13 @@ TEST(Plugin, VersionResource)
     UINT fixedSize = 0;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, (0u << 16) | 91u);
-    EXPECT_EQ(fixed->dwFileVersionLS, (0u << 16) | 2u);
-    EXPECT_EQ(fixed->dwProductVersionMS, (0u << 16) | 91u);
-    EXPECT_EQ(fixed->dwProductVersionLS, (0u << 16) | 2u);
+    // The fourth number is the host's, fixed at 2.
+    const DWORD versionMS = (CELLATTR_VERSION_MAJOR << 16) | CELLATTR_VERSION_MINOR;
+    const DWORD versionLS = (CELLATTR_VERSION_PATCH << 16) | 2u;
+    EXPECT_EQ(fixed->dwFileVersionMS, versionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, versionLS);
+    EXPECT_EQ(fixed->dwProductVersionMS, versionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, versionLS);
     EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u);
     EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
@@ -166,11 +170,13 @@ TEST(Plugin, VersionResource)
     EXPECT_EQ(StringKeys(data), order);
 
     EXPECT_EQ(VersionString(data, L"FileDescription"), u"CellAttr plugin for Take Command");
-    EXPECT_EQ(VersionString(data, L"FileVersion"), u"0.91.0.2");
+    const std::string version = VersionText() + ".2";
+    const std::u16string resourceVersion(version.begin(), version.end());
+    EXPECT_EQ(VersionString(data, L"FileVersion"), resourceVersion);
     EXPECT_EQ(VersionString(data, L"InternalName"), u"CellAttr");
     EXPECT_EQ(VersionString(data, L"OriginalFilename"), u"CellAttr.dll");
     EXPECT_EQ(VersionString(data, L"ProductName"), u"CellAttr plugin");
-    EXPECT_EQ(VersionString(data, L"ProductVersion"), u"0.91.0.2  (x64)");
+    EXPECT_EQ(VersionString(data, L"ProductVersion"), resourceVersion + u"  (x64)");
     // As LICENSE names the holder.
     EXPECT_EQ(VersionString(data, L"CompanyName"), u"The CellAttr team");
     EXPECT_EQ(VersionString(data, L"LegalCopyright"), u"Copyright (c) 2026 The CellAttr team");
@@ -213,9 +219,9 @@ TEST(Plugin, BannerFollowsTheHostsVariables)
         const char16_t* transient;
         const char16_t* pipe;
         const char16_t* noloadmsg;
-        const char16_t* expected;
+        std::u16string expected;
     } cases[] = {
-        {u"0", u"0", nullptr, u"CellAttr v0.91.0 loaded.\r\n"},
+        {u"0", u"0", nullptr, ExpectedBanner()},
         {u"0", u"0", u"1", u""},
         {u"1", u"0", nullptr, u""},
         {u"0", u"1", nullptr, u""},
@@ -245,9 +251,9 @@ TEST(Plugin, InfoRecordThroughTheExport)
     EXPECT_EQ(std::u16string(record->text[0]), u"CellAttr");
     EXPECT_EQ(std::u16string(record->text[4]), u"@CELLATTR function");
     EXPECT_EQ(std::u16string(record->text[5]), u"@cellattr");
-    EXPECT_EQ(record->version[0], 0);
-    EXPECT_EQ(record->version[1], 91);
-    EXPECT_EQ(record->version[2], 0);
+    EXPECT_EQ(record->version[0], CELLATTR_VERSION_MAJOR);
+    EXPECT_EQ(record->version[1], CELLATTR_VERSION_MINOR);
+    EXPECT_EQ(record->version[2], CELLATTR_VERSION_PATCH);
 }
 
 // ---------------------------------------------------------------------------
