@@ -181,10 +181,21 @@ class Runner:
         command = (f"cd {shlex.quote(str(self.workspace))} && exec timeout -k 10 {int(timeout)} "
                    f"{shlex.quote(self.wine)} cmd.exe /c {shlex.quote(windows_path(launcher))} "
                    f">{shlex.quote(str(out))} 2>{shlex.quote(str(err))}")
-        rc = subprocess.run(["script", "-qec", command, "/dev/null"], env=env,
-                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL).returncode
-        output = ""
+        # script(1) now and then fails to start its command at all, before
+        # the shell has made the output file: that is this machine's fault,
+        # not the step's, so it is said and tried once more.
+        note = ""
+        for attempt in (1, 2):
+            started = subprocess.run(["script", "-qec", command, "/dev/null"], env=env,
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.PIPE)
+            rc = started.returncode
+            if out.exists():
+                break
+            said = started.stderr.decode("utf-8", errors="replace").strip() or "nothing"
+            note += (f"(script(1) did not start the step, exit code {rc}, saying {said}"
+                     f"{'; tried again' if attempt == 1 else ''})\n")
+        output = note
         for path in (out, err):
             if path.exists():
                 output += path.read_bytes().decode("utf-8", errors="replace").replace("\r", "")
