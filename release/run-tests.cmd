@@ -83,10 +83,10 @@ rem The lock: cmd opens the file of a redirection for this process alone,
 rem until the call returns or the process ends, however it ends.  The run's
 rem standard error goes there (the programs' goes to their logs), and is
 rem shown at its end; where another run holds the file, the redirection
-rem fails, its complaint going to the nul of the redirection before it.
+rem fails, and its complaint goes to the nul of the call around it.
 set "lock=%TEMP%\cellattr-kit.lock"
 set "held="
-call :run 2>nul 2>"%lock%"
+call :locked 2>nul
 set /a status=%errorlevel%
 if not defined held goto :busy
 type "%lock%" 1>&2
@@ -125,6 +125,10 @@ rem :clear_setting - %name% goes when it is one of GoogleTest's.
 :clear_setting
 if /i "%name:~0,6%"=="GTEST_" set "%name%="
 if /i "%name:~0,11%"=="TESTBRIDGE_" set "%name%="
+goto :eof
+
+:locked
+call :run 2>"%lock%"
 goto :eof
 
 rem :run - the run itself, holding the lock; exits with 1 when anything
