@@ -109,8 +109,8 @@ struct Position {
 // the cells read, or -1 once the message is written; either way the caller
 // then closes the handle.
 
-static int32_t ReadCells(console::Handle handle, Position row, Position column, uint32_t length,
-                         uint16_t* cells, uint32_t* read)
+[[nodiscard]] static int32_t ReadCells(console::Handle handle, Position row, Position column,
+                                       uint32_t length, uint16_t* cells, uint32_t* read)
 {
     console::ScreenInfo info;
     if (!console::GetScreenInfo(handle, &info))
