@@ -1,18 +1,24 @@
 // impostor.cpp - what tools/kit-test.sh puts in the test kit's way, to prove
-// that run-tests.cmd counts what it sees, and only that.  Planted in a
-// doctored copy of the kit in place of a real program, it lies about its
-// tests; run beside the kit, it is another program on the same desktop.
-// CELLATTR_IMPOSTOR says what it does:
+// that run-tests.cmd counts what it sees, and only that.  Planted in a copy
+// of the kit in place of a real program, it lies about its tests or tells
+// the truth; run beside the kit, it is another program on the same desktop.
+// CELLATTR_IMPOSTOR_<NAME>, NAME being its own file's name without ".exe",
+// or else CELLATTR_IMPOSTOR, says what it does:
+//   honest     lists three tests and reports all three passed, unless its
+//              environment holds one of GoogleTest's settings (which the
+//              kit clears): then it names it, reports one test failed and
+//              exits with 1;
 //   silent     (or anything else) prints nothing and exits with 0, whatever
 //              it is asked;
 //   disagrees  lists three tests, then runs two and reports both passed;
 //   skips      lists three tests, then reports all three run: two passed,
-//              one skipped (an honest summary, which the kit must take);
+//              one skipped, with its reason (an honest summary);
+//   skips-silently  the same, without the reason;
 //   skips-short lists three tests, then reports two run: one passed, one
 //              skipped, and the third not at all;
 //   crashes    lists three tests, reports all three passed, then ends as a
-//              crash does, with 0xC0000005 (asked nothing, as measure-cost
-//              asks console_cost.exe, it crashes at once);
+//              crash does, with 0xC0000005 (run as console_cost.exe is,
+//              without GoogleTest's flags, it crashes at once);
 //   hangs      lists three tests, reports all three passed, empties the
 //              kit's progress file (CELLATTR_TEST_PROGRESS) as a program
 //              does after its last test, and then never ends;
@@ -46,6 +52,27 @@ bool Asked(int argc, char** argv, const char* flag)
 bool Is(const char* how, const char* word)
 {
     return std::strcmp(how, word) == 0;
+}
+
+// The mode, for this program by its own name or for every impostor.
+std::string Mode()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
+    const char* own = std::getenv(("CELLATTR_IMPOSTOR_" + name.substr(0, name.rfind('.'))).c_str());
+    const char* any = std::getenv("CELLATTR_IMPOSTOR");
+    return own != nullptr ? own : any != nullptr ? any : "";
+}
+
+// One of GoogleTest's settings in the environment, or null.
+const char* Setting()
+{
+    for (const char* v = GetEnvironmentStringsA(); *v != '\0'; v += std::strlen(v) + 1)
+        for (const char* prefix : {"GTEST_", "TESTBRIDGE_", "XML_OUTPUT_FILE=", "TEST_PREMATURE"})
+            if (_strnicmp(v, prefix, std::strlen(prefix)) == 0)
+                return v;
+    return nullptr;
 }
 
 void ReportAllPassed()
@@ -110,29 +137,34 @@ int Launch()
 
 int main(int argc, char** argv)
 {
-    const char* how = std::getenv("CELLATTR_IMPOSTOR");
-    if (how == nullptr)
-        return 0;
+    const std::string mode = Mode();
+    const char* how = mode.c_str();
     if (Is(how, "box"))
         return ShowBox();
     if (Is(how, "steals"))
         return StealTheForeground();
     if (Is(how, "launch"))
         return Launch();
-    if (Is(how, "crashes") && argc == 1)
+    if (Is(how, "crashes") && !Asked(argc, argv, "--gtest_color=no"))
         ExitProcess(0xC0000005);
-    if (!Is(how, "disagrees") && !Is(how, "skips") && !Is(how, "skips-short") &&
-        !Is(how, "crashes") && !Is(how, "hangs"))
+    if (!Is(how, "honest") && !Is(how, "disagrees") && !Is(how, "skips") &&
+        !Is(how, "skips-silently") && !Is(how, "skips-short") && !Is(how, "crashes") &&
+        !Is(how, "hangs"))
         return 0;  // silent, or anything else
     if (Asked(argc, argv, "--gtest_list_tests")) {
         std::printf("Impostor.\n  First\n  Second\n  Third\n");
         return 0;
     }
-    if (Is(how, "skips")) {
-        std::printf("impostor.cpp(1): Skipped\nthe third is skipped\n\n"
-                    "[==========] 3 tests from 1 test suite ran. (0 ms total)\n"
-                    "[  PASSED  ] 2 tests.\n"
-                    "[  SKIPPED ] 1 test.\n");
+    if (Is(how, "honest") && Setting() != nullptr) {
+        std::printf("impostor.cpp(1): Failure\nthe kit left %s\n\n[==========] 3 tests from 1 "
+                    "test suite ran. (0 ms total)\n[  PASSED  ] 2 tests.\n", Setting());
+        return 1;
+    } else if (Is(how, "honest")) {
+        ReportAllPassed();
+    } else if (Is(how, "skips") || Is(how, "skips-silently")) {
+        std::printf("impostor.cpp(1): Skipped\n%s\n[==========] 3 tests from 1 test suite ran. "
+                    "(0 ms total)\n[  PASSED  ] 2 tests.\n[  SKIPPED ] 1 test.\n",
+                    Is(how, "skips") ? "skipped: Impostor.Third: the third is skipped\n" : "");
     } else if (Is(how, "skips-short")) {
         std::printf("[==========] 2 tests from 1 test suite ran. (0 ms total)\n"
                     "[  PASSED  ] 1 test.\n"

@@ -10,14 +10,26 @@ rem and on which version of Windows, ends with one line "N passed, M
 rem failed", or "N passed, M failed, K skipped" when tests were skipped, and
 rem exits with 1 when anything failed.
 rem
+rem   run-tests.cmd [/expect classic^|pseudoconsole] [/summary FILE]
+rem
+rem /expect says which console the run must have, for a run that is to
+rem prove something (CI's): in another console it runs nothing and fails.
+rem Under /expect classic a skipped test is a failure, since a classic
+rem console window refuses nothing the tests need; under /expect
+rem pseudoconsole tests may be skipped, each with its reason.  Either way a
+rem run in which nothing passed fails.  /summary appends to FILE, in
+rem Markdown, the first line, the closing line and exit code, what failed,
+rem each skipped test's reason and each finding (CI points it at the job's
+rem summary).
+rem
 rem It counts only what it has seen, as README.txt says: every test listed
 rem must be reported as passed, failed or skipped, and a suite that cannot
 rem report, or that does not end within its time limit, counts as one
 rem failure, with one line saying why.  What the user's environment holds
 rem changes none of that: GoogleTest's own settings (GTEST_*, and those it
 rem takes from Bazel) are cleared for the run, and so is any variable named
-rem as cmd's dynamic ERRORLEVEL, RANDOM or CD, which would stand in for
-rem them.  (CELLATTR_TEST_* are for tools/kit-test.sh alone, as the
+rem as cmd's dynamic ERRORLEVEL, RANDOM, CD or CMDCMDLINE, which would stand
+rem in for them.  (CELLATTR_TEST_* are for tools/kit-test.sh alone, as the
 rem programs that read them say.)
 rem
 rem One run at a time for each user: a run holds %TEMP%\cellattr-kit.lock
@@ -43,6 +55,7 @@ setlocal EnableExtensions DisableDelayedExpansion
 set "ERRORLEVEL="
 set "RANDOM="
 set "CD="
+set "CMDCMDLINE="
 set "kit=%~dp0"
 set "programs=%kit%stand-in-host\"
 set /a passed=0, failed=0, skipped=0, suite=0
@@ -58,21 +71,54 @@ if %short% geq 1 if %short% lss %limit% set /a limit=short
 rem Explorer starts a batch file as cmd.exe /c ""PATH" ", which cmd shows as
 rem %%cmdcmdline%%; without its quotes that is "CMD /c PATH " (they are taken
 rem away first, so that nothing in the path meets the parser outside them,
-rem and the "#" keeps the value defined where there is none).
+rem and the "#" keeps the value defined where there is none).  Wine's cmd
+rem has no %%cmdcmdline%%: tools/kit-test.sh gives one in a variable of its
+rem own.
 set "self=%~f0"
 set "line=#%cmdcmdline:"=%"
+if defined CELLATTR_TEST_CMDCMDLINE set "line=#%CELLATTR_TEST_CMDCMDLINE:"=%"
 set "line=%line:"=%"
 set "explorer=no"
 if /i "%line%"=="#%ComSpec% /c %self% " set "explorer=yes"
 if /i "%line%"=="#%SystemRoot%\System32\cmd.exe /c %self% " set "explorer=yes"
 
+rem The arguments, by shift: call's would expand a %% in a path again.
+set "expect="
+set "summary="
+set "said="
+:arguments
+if "%~1"=="" goto :arguments_read
+if /i "%~1"=="/expect" goto :expect_argument
+if /i "%~1"=="/summary" goto :summary_argument
+goto :usage
+:expect_argument
+set "expect="
+if /i "%~2"=="classic" set "expect=classic"
+if /i "%~2"=="pseudoconsole" set "expect=pseudoconsole"
+if not defined expect goto :usage
+shift
+shift
+goto :arguments
+:summary_argument
+if "%~2"=="" goto :usage
+set "summary=%~f2"
+shift
+shift
+goto :arguments
+:usage
+echo run-tests: usage: run-tests.cmd [/expect classic^|pseudoconsole] [/summary FILE]
+set /a status=1
+goto :finish
+:arguments_read
+
 rem Double-clicked in Explorer's view of the zip, this file is extracted to
 rem a folder of its own, without the programs.
-if not exist "%programs%" (
-    echo run-tests: there is no stand-in-host folder beside run-tests.cmd, so nothing can run: unpack the whole zip into a folder first, then run run-tests.cmd there.
-    set /a status=1
-    goto :finish
-)
+if exist "%programs%" goto :programs_found
+set "said=run-tests: there is no stand-in-host folder beside run-tests.cmd, so nothing can run: unpack the whole zip into a folder first, then run run-tests.cmd there."
+echo %said%
+set /a status=1
+goto :finish
+:programs_found
 rem Windows looks for a program's DLLs along a list of folders separated by
 rem ";", so a program in a folder whose name has one cannot load TakeCmd.dll.
 if not "%kit:;=%"=="%kit%" goto :semicolon
@@ -93,12 +139,14 @@ type "%lock%" 1>&2
 goto :finish
 
 :busy
-echo run-tests: another run of the kit is in progress for this user, holding "%lock%": run it again when that one has ended.
+set "said=run-tests: another run of the kit is in progress for this user, holding "%lock%": run it again when that one has ended."
+echo %said%
 set /a status=1
 goto :finish
 
 :semicolon
-echo run-tests: the kit's folder name has a ";", and Windows cannot load the test programs' DLLs from such a folder: unpack the kit into a folder without ";" in its name.
+set "said=run-tests: the kit's folder name has a ";", and Windows cannot load the test programs' DLLs from such a folder: unpack the kit into a folder without ";" in its name."
+echo %said%
 echo %passed% passed, 1 failed
 set /a status=1
 goto :finish
@@ -108,8 +156,16 @@ call :say_nologs
 set /a status=1
 goto :finish
 
-rem Every way out: a window that Explorer opened closes when this ends.
+rem Every way out: a window that Explorer opened closes when this ends.  A
+rem run that ended before its suites tells the summary the one line it said.
 :finish
+if not defined summary goto :told
+if not defined said goto :told
+>>"%summary%" echo ### run-tests.cmd
+>>"%summary%" echo:
+>>"%summary%" echo %said% Exit code %status%.
+>>"%summary%" echo:
+:told
 if "%explorer%"=="yes" (
     echo run-tests: press a key to close this window.
     pause >nul
@@ -117,14 +173,9 @@ if "%explorer%"=="yes" (
 exit /b %status%
 
 :say_nologs
-echo run-tests: cannot make a new folder for the logs under TEMP ("%TEMP%").
+set "said=run-tests: cannot make a new folder for the logs under TEMP ("%TEMP%")."
+echo %said%
 echo %passed% passed, 1 failed
-goto :eof
-
-rem :clear_setting - %name% goes when it is one of GoogleTest's.
-:clear_setting
-if /i "%name:~0,6%"=="GTEST_" set "%name%="
-if /i "%name:~0,11%"=="TESTBRIDGE_" set "%name%="
 goto :eof
 
 :locked
@@ -151,12 +202,21 @@ if not exist "%logs%\" goto :newlogs
 
 rem GoogleTest reads these from the environment; tools/kit-test.sh asks
 rem for reports through a variable of its own.  Every variable is looked
-rem at by its name, the text before its first "=".
+rem at by its name, the text before its first "=".  (The routine stands
+rem just after the loop, where a call finds it at once: Wine's cmd.exe
+rem looks for a label from the line of the call on.)
 set >"%logs%\environment.txt" 2>nul
 for /f "usebackq delims==" %%V in ("%logs%\environment.txt") do (
     set "name=%%V"
     call :clear_setting
 )
+goto :settings_cleared
+rem :clear_setting - %name% goes when it is one of GoogleTest's.
+:clear_setting
+if /i "%name:~0,6%"=="GTEST_" set "%name%="
+if /i "%name:~0,11%"=="TESTBRIDGE_" set "%name%="
+goto :eof
+:settings_cleared
 set "XML_OUTPUT_FILE="
 set "TEST_PREMATURE_EXIT_FILE="
 if defined CELLATTR_TEST_GTEST_OUTPUT set "GTEST_OUTPUT=%CELLATTR_TEST_GTEST_OUTPUT%"
@@ -166,6 +226,19 @@ set "console=a console that stand-in-host\pseudoconsole.exe could not name"
 "%programs%timelimit.exe" 60 "%programs%pseudoconsole.exe" /which >"%logs%\console.txt" 2>nul
 if exist "%logs%\console.txt" for /f "usebackq delims=" %%C in ("%logs%\console.txt") do set "console=%%C"
 echo run-tests: running in %console%
+rem What the summary gathers as the suites run: what failed, each skip's
+rem reason and each finding, as the kit and the programs said them.
+type nul >"%logs%\failures.txt"
+type nul >"%logs%\reasons.txt"
+type nul >"%logs%\findings.txt"
+
+rem The console /expect asks for, told by the start of the first line (its
+rem quotes taken away, so that they meet no parser).
+set "kind=#%console:"=%"
+set "wanted="
+if "%expect%"=="classic" if not "%kind:~0,25%"=="#a classic console window" set "wanted=a classic console window"
+if "%expect%"=="pseudoconsole" if not "%kind:~0,16%"=="#a pseudoconsole" set "wanted=a pseudoconsole"
+if defined wanted goto :wrong_console
 
 set "title=the plugin on this console; tokenizer, numbers, error reports"
 set "program=cellattr_tests.exe"
@@ -180,17 +253,83 @@ set "title=end to end batch files in the stand-in command processor"
 set "program=cellattr_e2e_tests.exe"
 call :suite
 
-rem Whatever still holds a log keeps it; the folder goes when it can.
-rd /s /q "%logs%" >nul 2>&1
 echo:
-set "closing=%passed% passed, %failed% failed"
-if %skipped% equ 0 goto :closing
-echo run-tests: this console refused what %skipped% tests need, each as said above. A classic console window allows it: to run them too, type conhost.exe in the Run box, Windows+R, and run run-tests.cmd in the window that opens.
-set "closing=%closing%, %skipped% skipped"
-:closing
+if %skipped% gtr 0 echo run-tests: this console refused what %skipped% tests need, each as said above. A classic console window allows it: to run them too, type conhost.exe in the Run box, Windows+R, and run run-tests.cmd in the window that opens.
+set /a reasons=0
+for /f "usebackq delims=" %%L in ("%logs%\reasons.txt") do set /a reasons+=1
+if not defined expect goto :close
+rem What /expect asks of the run, each not met a failure of its own.
+set "unmet="
+if "%expect%"=="classic" if %skipped% gtr 0 set "unmet=/expect classic allows no skipped test, and this run skipped %skipped%: a classic console window refuses nothing that the tests need"
+if "%expect%"=="pseudoconsole" if not %reasons% equ %skipped% set "unmet=/expect pseudoconsole allows a skipped test only with its reason, and this run skipped %skipped%, of which %reasons% said why"
+if defined unmet call :unmet
+set "unmet="
+if %passed% equ 0 set "unmet=no test passed"
+if defined unmet call :unmet
+goto :close
+
+:wrong_console
+set "unmet=/expect %expect% wants %wanted%, and this is %console%; nothing was run"
+call :unmet
+
+rem The closing line, the summary, and the logs' folder, which goes when
+rem nothing holds a file in it any more.
+:close
+call :closing_line
+if not defined summary goto :closed
+call :summarize
+if exist "%summary%" goto :closed
+set "unmet=cannot write the summary to "%summary%""
+call :unmet
+call :closing_line
+:closed
+rd /s /q "%logs%" >nul 2>&1
 echo %closing%
-if %failed% neq 0 exit /b 1
-exit /b 0
+exit /b %status%
+
+:closing_line
+set "closing=%passed% passed, %failed% failed"
+if %skipped% gtr 0 set "closing=%closing%, %skipped% skipped"
+set /a status=0
+if %failed% neq 0 set /a status=1
+goto :eof
+
+:unmet
+echo run-tests: %unmet%.
+>>"%logs%\failures.txt" echo run-tests: %unmet%.
+set /a failed+=1
+goto :eof
+
+rem :summarize - appends the run to the summary file, in Markdown; what the
+rem suites printed reaches it only through type, never through a parser.
+:summarize
+>>"%summary%" echo ### run-tests.cmd: %console%
+>>"%summary%" echo:
+>>"%summary%" echo `%closing%`, exit code %status%.
+>>"%summary%" echo:
+set "part=What failed, as the kit said it:"
+set "file=%logs%\failures.txt"
+call :summarize_part
+set "part=Skipped, each with its reason:"
+set "file=%logs%\reasons.txt"
+call :summarize_part
+set "part=Findings: where this Windows and the native build's space table differ, the table is to be mended."
+set "file=%logs%\findings.txt"
+call :summarize_part
+goto :eof
+
+:summarize_part
+set "size=0"
+for %%F in ("%file%") do set "size=%%~zF"
+if "%size%"=="0" goto :eof
+>>"%summary%" echo %part%
+>>"%summary%" echo:
+>>"%summary%" echo ```text
+>>"%summary%" type "%file%"
+>>"%summary%" echo ```
+>>"%summary%" echo:
+goto :eof
+
 
 rem :suite - runs the program named by %program% in stand-in-host under the
 rem heading %title%, shows what it printed and adds its counts to the totals.
@@ -234,6 +373,11 @@ for /f "usebackq delims=" %%L in ("%list%.txt") do (
     set "line=%%L"
     call :count_listed
 )
+goto :listed
+:count_listed
+if "%line:~0,2%"=="  " set /a listed+=1
+goto :eof
+:listed
 if %listed% equ 0 (
     type "%list%.txt"
     set "why=it listed no tests"
@@ -324,6 +468,8 @@ if not "%f%"=="0" if "%rc%"=="0" (
 set /a passed+=p
 set /a failed+=f
 set /a skipped+=s
+%find% "skipped: " <"%run%.txt" >>"%logs%\reasons.txt"
+%find% "finding: " <"%run%.txt" >>"%logs%\findings.txt"
 goto :eof
 
 rem Ended by timelimit.exe: the progress file names the test it was in, is
@@ -341,6 +487,7 @@ goto :broken
 set "why=it printed no GoogleTest summary (exit code %code%)"
 :broken
 echo ** %program% counts as one failure: %why%.
+>>"%logs%\failures.txt" echo ** %program% counts as one failure: %why%.
 set /a failed+=1
 goto :eof
 
@@ -358,10 +505,6 @@ if not exist "%log:~0,-4%.txt" (
     set "why=its log could not be read"
     echo    log: "%log%"
 )
-goto :eof
-
-:count_listed
-if "%line:~0,2%"=="  " set /a listed+=1
 goto :eof
 
 rem :describe - %code% is %rc% as a person can read it: a code of

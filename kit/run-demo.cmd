@@ -12,11 +12,14 @@ rem It paints in a screen buffer of its own, so this console keeps what it
 rem showed, and where the console refuses the demo's window of 80 x 12 cells
 rem (a pseudoconsole keeps the terminal's size) it draws the window it has.
 rem Prints what the demo printed and the picture's full name, and exits
-rem with 0 when the picture was written, with 1 otherwise, saying why.
-rem Started by a double-click in Explorer, it waits for a key at its end.
+rem with 0 when the picture was written, with 1 otherwise, saying why.  The
+rem demo starts through timelimit.exe, which ends it after five minutes and
+rem keeps the system's error boxes away.  Started by a double-click in
+rem Explorer, it waits for a key at its end.
 setlocal EnableExtensions DisableDelayedExpansion
 set "ERRORLEVEL="
 set "RANDOM="
+set "CMDCMDLINE="
 set "kit=%~dp0"
 set "programs=%kit%stand-in-host\"
 set "picture=%kit%screen.svg"
@@ -25,16 +28,17 @@ if not "%~1"=="" set "picture=%~f1"
 rem As run-tests.cmd tells Explorer's start: cmd.exe /c ""PATH" ".
 set "self=%~f0"
 set "line=#%cmdcmdline:"=%"
+if defined CELLATTR_TEST_CMDCMDLINE set "line=#%CELLATTR_TEST_CMDCMDLINE:"=%"
 set "line=%line:"=%"
 set "explorer=no"
 if /i "%line%"=="#%ComSpec% /c %self% " set "explorer=yes"
 if /i "%line%"=="#%SystemRoot%\System32\cmd.exe /c %self% " set "explorer=yes"
 
 set /a status=1
-if not exist "%programs%cmdproc.exe" (
-    echo run-demo: stand-in-host\cmdproc.exe is missing: unpack the whole zip into a folder first, then run run-demo.cmd there.
-    goto :finish
-)
+if exist "%programs%cmdproc.exe" if exist "%programs%timelimit.exe" goto :programs_found
+echo run-demo: stand-in-host\cmdproc.exe or timelimit.exe is missing: unpack the whole zip into a folder first, then run run-demo.cmd there.
+goto :finish
+:programs_found
 if not exist "%kit%demo\demo.btm" (
     echo run-demo: demo\demo.btm is missing beside run-demo.cmd: unpack the whole zip into a folder first.
     goto :finish
@@ -47,7 +51,7 @@ if not exist "%work%\" goto :nowork
 
 rem The demo's snap writes screen.svg into the folder it runs in: this one.
 pushd "%work%"
-"%programs%cmdproc.exe" /s /w /o "%work%\output.txt" /e "%work%\output.txt" "%kit%demo\demo.btm"
+"%programs%timelimit.exe" 300 "%programs%cmdproc.exe" /s /w /o "%work%\output.txt" /e "%work%\output.txt" "%kit%demo\demo.btm"
 set "rc=%errorlevel%"
 popd
 if exist "%work%\output.txt" type "%work%\output.txt"
