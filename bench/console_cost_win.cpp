@@ -14,7 +14,11 @@
 // of the rounds' own ratios is printed beside them.  No figure is a target:
 // a console's timings belong to the console.
 //
-//   console_cost [ROUNDS]      exit 0 when every call succeeded, 1 otherwise
+//   console_cost [ROUNDS] [/summary FILE]
+//
+// It exits with 0 when every call succeeded, and with 1 otherwise.  With
+// /summary it also appends its figures to FILE as a Markdown table, once
+// every call has succeeded (measure-cost.cmd passes CI's job summary on).
 //
 // It works in a screen buffer of its own, so the console it runs in keeps
 // what it showed.
@@ -27,6 +31,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -121,13 +126,27 @@ bool BareSequence(DWORD length, WORD* cells, DWORD* read)
     return ok;
 }
 
+// Appends `text` to the file named `path`, as UTF-8.
+void Append(const wchar_t* path, const std::string& text)
+{
+    FILE* file = _wfopen(path, L"ab");
+    if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() ||
+        std::fclose(file) != 0)
+        DieOn("cannot write the summary");
+}
+
 }  // namespace
 
-int main(int argc, char** argv)
+int wmain(int argc, wchar_t** argv)
 {
-    int rounds = argc > 1 ? std::atoi(argv[1]) : 2001;
-    if (rounds < 1)
-        rounds = 1;
+    int rounds = 2001;
+    const wchar_t* summary = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::wcscmp(argv[i], L"/summary") == 0 && i + 1 < argc)
+            summary = argv[++i];
+        else if ((rounds = _wtoi(argv[i])) < 1)
+            Die("usage: console_cost [ROUNDS] [/summary FILE], ROUNDS 1 or more");
+    }
     // The console's kind before our own buffer is made active: the same.
     const std::string kind = console_layout::Kind();
 
@@ -146,8 +165,13 @@ int main(int argc, char** argv)
     std::vector<char16_t> buffer(HOST_RESULT_CAPACITY);
     std::vector<WORD> cells(kMostCells);
 
-    std::printf("console_cost: in %s, %s; %d rounds, medians per call\n", kind.c_str(),
-                layout.c_str(), rounds);
+    char heading[512];
+    std::snprintf(heading, sizeof heading, "console_cost: in %s, %s; %d rounds, medians per call",
+                  kind.c_str(), layout.c_str(), rounds);
+    std::printf("%s\n", heading);
+    std::string table = std::string("### measure-cost.cmd: ") + heading +
+                        "\n\n| cells | (a) @CELLATTR | (b) console calls | a/b | paired a/b |\n"
+                        "|---|---|---|---|---|\n";
     for (const Case& c : kCases) {
         const std::u16string args = c.args;
 
@@ -182,8 +206,15 @@ int main(int argc, char** argv)
         std::printf("%-12s  (a) @CELLATTR %9.1f us  (b) console calls %9.1f us  a/b %.3f"
                     " (paired %.3f)\n",
                     c.label, a * 1e6, b * 1e6, a / b, Median(paired));
+        char row[256];
+        std::snprintf(row, sizeof row, "| %s | %.1f us | %.1f us | %.3f | %.3f |\n", c.label,
+                      a * 1e6, b * 1e6, a / b, Median(paired));
+        table += row;
     }
     scratch_console::End();
     std::fflush(stdout);
+    if (summary != nullptr)
+        Append(summary, table + "\n(a) is @CELLATTR's median time per call, (b) the bare "
+                                "console calls' for the same cells; no figure is a target.\n\n");
     return 0;
 }

@@ -10,6 +10,9 @@
 //
 // Without a folder, the cases are those of the folder e2e beside the
 // program's own, as the test kit lays them out (stand-in-host\ and e2e\).
+// The folder must hold exactly the cases that the source tree's e2e/ held
+// when the program was built (e2e_cases.h): a kit that lost a case to a
+// partial unpack, or an antivirus, must not run fewer tests and pass.
 //
 // The expected texts are kept with plain line ends and in the words of a
 // fixed place, so that one set serves every machine.  Before the
@@ -30,6 +33,7 @@
 // shows the plugin's help box where there is a desktop; it is dismissed as
 // soon as it appears, as a user would click it away (a box of that caption
 // that another program shows is left alone).
+#include "e2e_cases.h"
 #include "help_box_win.h"
 #include "progress.h"
 #include "scratch_console.h"
@@ -325,10 +329,18 @@ int wmain(int argc, wchar_t** argv)
     if (casesFolder.back() != L'\\')
         casesFolder += L'\\';
 
-    std::vector<std::wstring> cases = Cases();
-    if (cases.empty()) {
-        std::fprintf(stderr, "cellattr_e2e_tests: no cases (NAME.out) in %ls\n",
-                     casesFolder.c_str());
+    std::vector<std::wstring> cases = Cases(), built(std::begin(kCases), std::end(kCases));
+    std::sort(built.begin(), built.end());
+    if (cases != built) {
+        std::fprintf(stderr, "cellattr_e2e_tests: %ls must hold the %zu cases it was built with, "
+                     "and only those:", casesFolder.c_str(), built.size());
+        for (const std::wstring& name : built)
+            if (!std::binary_search(cases.begin(), cases.end(), name))
+                std::fprintf(stderr, " %ls.out is missing;", name.c_str());
+        for (const std::wstring& name : cases)
+            if (!std::binary_search(built.begin(), built.end(), name))
+                std::fprintf(stderr, " %ls.out is not one of them;", name.c_str());
+        std::fprintf(stderr, "\n");
         return 2;
     }
     for (const std::wstring& name : cases) {

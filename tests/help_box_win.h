@@ -14,20 +14,27 @@
 namespace help_box {
 
 // The visible top-level window of `process` with the help box's caption, or
-// null.  FindWindowExW compares the windows' own captions: asking a window
-// for its text would send it a message, which waits for the thread that
-// owns it, and that thread may be waiting for the caller.
+// null.  Each caption is read from the window's own structure
+// (InternalGetWindowText): asking a window for its text (GetWindowText, and
+// FindWindowEx given a caption) sends a message to a window of this process,
+// which waits for the thread that owns it, and that thread may be waiting
+// for the caller.
 inline HWND Find(DWORD process)
 {
-    const auto* caption = reinterpret_cast<const wchar_t*>(kExpectedHelpCaption);
-    for (HWND window = FindWindowExW(nullptr, nullptr, nullptr, caption); window != nullptr;
-         window = FindWindowExW(nullptr, window, nullptr, caption)) {
+    struct Search { DWORD process; HWND found; } search{process, nullptr};
+    EnumWindows([](HWND window, LPARAM given) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(given);
         DWORD owner = 0;
+        wchar_t caption[256];
         GetWindowThreadProcessId(window, &owner);
-        if (owner == process && IsWindowVisible(window))
-            return window;
-    }
-    return nullptr;
+        if (owner != s->process || !IsWindowVisible(window) ||
+            InternalGetWindowText(window, caption, 256) <= 0 ||
+            std::u16string(reinterpret_cast<char16_t*>(caption)) != kExpectedHelpCaption)
+            return TRUE;
+        s->found = window;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // "of class "Name" of process 1234", or "none" for a null window.

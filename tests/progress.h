@@ -17,16 +17,17 @@
 
 namespace progress {
 
-inline std::string Variable(const char* name)
+// Wide, so that a %TEMP% outside the ANSI code page still names the file.
+inline std::wstring Variable(const wchar_t* name)
 {
-    char value[MAX_PATH * 3];
-    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+    wchar_t value[32768];
+    DWORD n = GetEnvironmentVariableW(name, value, 32768);
+    return n > 0 && n < 32768 ? std::wstring(value, n) : std::wstring();
 }
 
 class Listener : public ::testing::EmptyTestEventListener {
 public:
-    Listener(std::string path, std::string hang) : path_(std::move(path)), hang_(std::move(hang))
+    Listener(std::wstring path, std::wstring hang) : path_(std::move(path)), hang_(std::move(hang))
     {
     }
 
@@ -34,7 +35,7 @@ public:
     {
         std::string name = std::string(test.test_suite_name()) + "." + test.name();
         Write(name + "\r\n");
-        if (name == hang_)
+        if (std::wstring(name.begin(), name.end()) == hang_)
             Sleep(INFINITE);
     }
     void OnTestEnd(const ::testing::TestInfo&) override { Write(""); }
@@ -42,7 +43,7 @@ public:
 private:
     void Write(const std::string& text)
     {
-        HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return;
@@ -51,16 +52,16 @@ private:
         CloseHandle(file);
     }
 
-    std::string path_, hang_;
+    std::wstring path_, hang_;
 };
 
 // Called after InitGoogleTest, before RUN_ALL_TESTS.
 inline void Install()
 {
-    std::string path = Variable("CELLATTR_TEST_PROGRESS");
+    std::wstring path = Variable(L"CELLATTR_TEST_PROGRESS");
     if (!path.empty())
         ::testing::UnitTest::GetInstance()->listeners().Append(
-            new Listener(path, Variable("CELLATTR_TEST_HANG")));
+            new Listener(path, Variable(L"CELLATTR_TEST_HANG")));
 }
 
 }  // namespace progress

@@ -1,6 +1,6 @@
-// skip.h - a skip that names its test.  The test kit runs the suites with
-// GoogleTest's brief output, which names no skipped test: each reason then
-// starts with the test's own name.
+// skip.h - a skip that says why on a line of its own, "skipped: Suite.Name:
+// why".  The test kit runs the suites with GoogleTest's brief output, which
+// names no skipped test, and finds each reason by that prefix.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,4 +13,4 @@ inline std::string ThisTest()
     return std::string(test->test_suite_name()) + "." + test->name();
 }
 
-#define SKIP_SAYING(why) GTEST_SKIP() << ThisTest() << ": " << (why)
+#define SKIP_SAYING(why) GTEST_SKIP() << "skipped: " << ThisTest() << ": " << (why)
