@@ -108,7 +108,7 @@ int DigitValue(Char c, int base)
 {
     int v = DecimalValue(c);
     if (v >= 0)
-        return v < base ? v : -1;
+        return v < base ? v : -1;  // GCOVR_EXCL_BR_LINE: the bases in use, 10 and 16, exceed 9
     if (base == 16) {
         if (c >= u'A' && c <= u'F')
             return c - u'A' + 10;
