@@ -1,11 +1,13 @@
 # The project's commands.  Each installs what is missing, builds, and runs.
 #   make demo   the demo batch file, run by the stand-in command processor under Wine
-#   make test   every test: native (plain and sanitized), Windows under Wine, end to end
+#   make test   every test and check, as CTest tests (cmake/checks.cmake)
+#   make check  the inner loop: the native and sanitized suites, the Windows
+#               suites under Wine, the fuzz targets over their seeds
 #   make bench  benchmarks (native, and the console's own cost under Wine)
 #   make fuzz   each fuzz target for FUZZ_SECONDS (default 60)
 #   make dist   the release in dist/: the plugin zip, the test kit, SHA256SUMS
 #   make coverage  the module's lines and branches that the tests run
-.PHONY: demo test bench fuzz dist build setup clean
+.PHONY: demo test check bench fuzz dist build setup clean
 
 FUZZ_SECONDS ?= 60
 
@@ -23,9 +25,12 @@ fuzz: setup
 
 # Every tree that make test configures has warnings as errors (see
 # CELLATTR_WERROR in CMakeLists.txt); a build of one's own may leave them off.
-test: export CELLATTR_WERROR = ON
+test check: export CELLATTR_WERROR = ON
 test: build
-	tools/test.sh
+	tools/test.sh test
+
+check: build
+	tools/test.sh check
 
 .PHONY: coverage
 coverage: setup
@@ -34,6 +39,7 @@ coverage: setup
 # 77: the release is made, but its reproduction could not be checked
 # (tools/dist.sh says why).
 dist: setup
+	tools/build.sh win
 	tools/dist.sh || [ $$? -eq 77 ]
 
 build: setup

@@ -3,7 +3,8 @@
 # real CellAttr.dll under Wine, and prints what it wrote.  On a terminal, Wine
 # draws the console screen on it, so the painted rows show in colour above
 # the output; otherwise the console lives on a pseudo-terminal of its own, as
-# in tools/wine-run.sh, and only the output is printed.  The demo runs in
+# in tools/wine-run.sh, and only the output is printed.  It runs in a Wine
+# session of its own (tools/wine-env.sh).  The demo runs in
 # build/demo, where its last command leaves a picture of the console window,
 # screen.svg.
 set -uo pipefail
@@ -16,10 +17,10 @@ if [ ! -f "$bin/cmdproc.exe" ] || [ ! -f "$bin/CellAttr.dll" ]; then
     exit 1
 fi
 
-wine_prepare_prefix "demo: preparing the Wine prefix $WINEPREFIX (once; takes a few seconds)"
+wine_session || exit 1
 
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+wine_cleanup+=("rm -rf $(printf %q "$work")")
 demo="$root/build/demo"
 mkdir -p "$demo"
 rm -f "$demo/screen.svg"

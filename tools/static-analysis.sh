@@ -1,8 +1,9 @@
 #!/bin/bash
 # Static analysis of the module (query/, support/, host/): clang-tidy and
 # cppcheck over its sources as the native tree and the Windows tree compile
-# them (build/native and build/win, each configured here for its
-# compile_commands.json), so that the Windows-only files are read too.
+# them (the compile_commands.json of build/native and build/win, as
+# tools/build.sh configured them), so that the Windows-only files are read
+# too.
 # Fails on any finding, and when a tool is missing, runs no check or reads
 # fewer files than the module has.  A false positive is suppressed where it
 # stands, with its reason: "// NOLINT(check): why" for clang-tidy,
@@ -11,7 +12,6 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-source tools/build-env.sh
 
 # The checks, fixed.  Whole groups, so that no name in the list is one that
 # clang-tidy 14 (Debian 12) or 19 (Debian 13) lacks; the newer simply runs
@@ -61,8 +61,7 @@ findings=0
 read_files=()
 for preset in native win; do
     tree="build/$preset"
-    configure_quietly "$tree.configure.log" --preset "$preset" || fail "cannot configure $tree"
-    [ -s "$tree/compile_commands.json" ] || fail "$tree has no compile_commands.json"
+    [ -s "$tree/compile_commands.json" ] || fail "$tree has no compile_commands.json: run tools/build.sh"
     mapfile -t files < <(python3 - "$tree/compile_commands.json" "${module[@]}" <<'EOF'
 import json, os, sys
 compiled = {os.path.realpath(entry["file"]) for entry in json.load(open(sys.argv[1]))}

@@ -1,16 +1,23 @@
-# wine-env.sh - sourced by the scripts that run Windows programs under Wine:
-# the Wine binaries, the prefix, and two helpers.
+# wine-env.sh - sourced by every script that runs Windows programs under
+# Wine: it chooses the Wine binaries, and starts what a run needs, so that
+# no script does it in its own way.
 #
-# WINEPREFIX defaults to build/wineprefix in the source tree, or, with an X
-# display, to build/wineprefix-x: a Wine server keeps the display it started
-# with, so runs with and without one must not share a server.
+#   wine_display     an X server (Xvfb) of the run's own, for windows (the
+#                    help box, start's console windows)
+#   wine_session     a Wine prefix of the run's own, fresh, and its server
+#   wine_on_terminal runs a program on a pseudo-terminal (a real console)
+#   windows_path     a path as Wine's programs see it
+#
+# Each session's prefix is a copy of one template, made once in
+# build/wine/template (wineboot takes a quarter of a minute; a copy, with
+# the 630 MB of system32 linked rather than copied, a fraction of a second),
+# so that runs side by side (ctest -j) share nothing: not a prefix, not a
+# server, not a display, not %TEMP%.  What was started goes when the script
+# ends; a script that needs cleaning of its own adds a command to
+# wine_cleanup instead of setting a trap.
 wine_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-if [ -n "${DISPLAY:-}" ]; then
-    export WINEPREFIX="${WINEPREFIX:-$wine_root/build/wineprefix-x}"
-else
-    export WINEPREFIX="${WINEPREFIX:-$wine_root/build/wineprefix}"
-fi
 export WINEDEBUG="${WINEDEBUG:--all}"
+unset WAYLAND_DISPLAY
 
 # Prints the first of the candidates that is a program: a path to an
 # executable file, or a name found on PATH.
@@ -45,27 +52,75 @@ wine_choose WINE /usr/lib/wine/wine64 /usr/lib/wine/wine wine64 wine || exit 1
 wine_choose WINESERVER /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver \
     wineserver64 wineserver || exit 1
 
-# The graphics driver that the prefix names: X11 with a display, none
-# without.  Left to choose, Wine 9 and later try Wayland too, whose library
-# then complains on the standard error of the program that started Wine.
-wine_graphics=null
-[ -z "${DISPLAY:-}" ] || wine_graphics=x11
+wine_cleanup=()
+wine_end() {
+    local i
+    for ((i = ${#wine_cleanup[@]} - 1; i >= 0; i--)); do
+        eval "${wine_cleanup[i]}" 2>/dev/null
+    done
+}
+trap wine_end EXIT
 
-# Makes the prefix if it is new, and names its graphics driver.  Wine says a
-# good deal while it does that, which must not land in the output of the
-# program being run, so it is done once beforehand, quietly.  Prints MESSAGE
-# first when one is given and the prefix is new.
-wine_prepare_prefix() {  # [message]
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        [ $# -gt 0 ] && echo "$1"
-        mkdir -p "$WINEPREFIX"
+# An X server of this run's own, where DISPLAY names none: Xvfb picks a
+# free display itself (-displayfd), so that runs side by side never race
+# for one.
+wine_display() {
+    [ -n "${DISPLAY:-}" ] && return 0
+    local fd_file pid i
+    fd_file="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    pid=$!
+    wine_cleanup+=("kill $pid; rm -f $(printf %q "$fd_file")")
+    for ((i = 0; i < 100; i++)); do
+        [ -s "$fd_file" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    [ -s "$fd_file" ] || { echo "wine-env: Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(head -1 "$fd_file")"
+}
+
+# Makes the template once (under a lock: sessions may start side by side).
+# Its graphics driver is none; a session with a display names X11, and one
+# without names none, so that Wine 9 and later do not try Wayland, whose
+# library would complain on the standard error of the program run.
+wine_template="$wine_root/build/wine/template"
+wine_make_template() {
+    mkdir -p "$wine_root/build/wine"
+    (
+        flock 9
+        [ -f "$wine_template/user.reg" ] && grep -q '^"Graphics"="null"$' "$wine_template/user.reg" &&
+            exit 0
+        echo "wine-env: making the Wine prefix $wine_template (once; takes a few seconds)" >&2
+        rm -rf "$wine_template"
+        export WINEPREFIX="$wine_template"
+        unset DISPLAY
         script -qec "$(printf '%q wineboot --init' "$WINE")" /dev/null >/dev/null 2>&1 </dev/null
-    fi
-    if ! grep -qxF "\"Graphics\"=\"$wine_graphics\"" "$WINEPREFIX/user.reg" 2>/dev/null; then
-        "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$wine_graphics" /f \
-            >/dev/null 2>&1 </dev/null
-    fi
-    "$WINESERVER" -w
+        "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
+        "$WINESERVER" -w
+        grep -q '^"Graphics"="null"$' "$wine_template/user.reg" 2>/dev/null
+    ) 9>"$wine_root/build/wine/template.lock" ||
+        { echo "wine-env: cannot make the Wine prefix $wine_template" >&2; return 1; }
+}
+
+# A fresh prefix for this run, and its server, kept until the script ends.
+wine_session() {
+    wine_make_template || return 1
+    local sessions="$wine_root/build/wine/sessions" folder
+    mkdir -p "$sessions"
+    # Sessions of runs that were killed before they could clean up.
+    for folder in "$sessions"/*; do
+        [ -d "$folder" ] && ! kill -0 "${folder##*.}" 2>/dev/null && rm -rf "$folder"
+    done
+    export WINEPREFIX="$sessions/$(date +%s%N).$$"
+    mkdir -p "$WINEPREFIX"
+    wine_cleanup+=("rm -rf $(printf %q "$WINEPREFIX")" "$(printf %q "$WINESERVER") -k")
+    tar -C "$wine_template" --exclude=./drive_c/windows/system32 -cf - . |
+        tar -C "$WINEPREFIX" -xf - &&
+        cp -al "$wine_template/drive_c/windows/system32" "$WINEPREFIX/drive_c/windows/" ||
+        { echo "wine-env: cannot copy the Wine prefix $wine_template" >&2; return 1; }
+    [ -z "${DISPLAY:-}" ] || sed -i 's/^"Graphics"="null"$/"Graphics"="x11"/' "$WINEPREFIX/user.reg"
+    "$WINESERVER" -p
 }
 
 # Runs Wine with the given arguments in folder DIR on a pseudo-terminal of
