@@ -33,7 +33,7 @@ check: build
 	tools/test.sh check
 
 .PHONY: coverage
-coverage: setup
+coverage: build
 	tools/coverage.sh
 
 # 77: the release is made, but its reproduction could not be checked

@@ -31,6 +31,7 @@ const UnsignedCase kUnsignedCases[] = {
     {u"0x0x1f", true, 31},
     {u"0X0x1F", true, 31},
     {u"0x0X1f", true, 31},
+    {u"0x0x0F", true, 15},
     {u"0x0x\uff11", true, 1},  // full-width 1
     {u"0x0xFFFFFFFF", true, 0xFFFFFFFFu},
     {u"0x0x100000000", false, 0},
