@@ -76,3 +76,11 @@ foreach(check ${kit_checks})
   set_tests_properties(kit.${check} PROPERTIES FIXTURES_REQUIRED kit LABELS "project;kit"
     TIMEOUT 300)
 endforeach()
+
+# The longest first, from the first run on (CTest keeps the times of each
+# run for the next): about their seconds on a two-core machine.
+set_tests_properties(coverage.win PROPERTIES COST 120)
+set_tests_properties(release.reproduces PROPERTIES COST 100)
+set_tests_properties(static-analysis PROPERTIES COST 45)
+set_tests_properties(kit.full_path kit.console_refuses kit.small_pseudoconsole PROPERTIES COST 30)
+set_tests_properties(kit.busy_desktop kit.never_ending PROPERTIES COST 20)

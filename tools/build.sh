@@ -28,11 +28,29 @@ for preset in "${presets[@]}"; do
     configure_quietly "build/$preset.configure.log" --preset "$preset" || exit 1
 done
 
+# The trees build side by side, each as many jobs as there are cores: one
+# tree's links and custom steps, which run alone, leave cores to the others.
+# Each tree's output is shown once it has ended, Ninja's progress lines
+# dropped.
+build() {  # preset
+    local start=$SECONDS rc=0
+    cmake --build --preset "$1" "${targets[@]}" --parallel "$build_jobs" >"build/$1.build.log" 2>&1 ||
+        rc=$?
+    grep -vE '^(\[[0-9]+/[0-9]+\] |ninja: no work to do)' "build/$1.build.log" || true
+    if [ $rc -eq 0 ]; then
+        echo "== built build/$1 ($((SECONDS - start)) s)"
+    else
+        echo "== build/$1 failed ($((SECONDS - start)) s)"
+    fi
+    return $rc
+}
+pids=()
 for preset in "${presets[@]}"; do
-    start=$SECONDS
-    # Ninja's progress lines are dropped; the build's own status decides
-    # (pipefail), never grep's, which fails when it has nothing to print.
-    cmake --build --preset "$preset" "${targets[@]}" --parallel "$build_jobs" |
-        { grep -vE '^(\[[0-9]+/[0-9]+\] |ninja: no work to do)' || true; } || exit 1
-    echo "== built build/$preset ($((SECONDS - start)) s)"
+    build "$preset" &
+    pids+=($!)
 done
+status=0
+for pid in "${pids[@]}"; do
+    wait "$pid" || status=1
+done
+exit $status
