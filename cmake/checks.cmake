@@ -1,5 +1,5 @@
 # The steps of make check and make test, as CTest tests of the native tree
-# (build/native), so that CTest runs them two at a time, times each, says
+# (build/native), so that CTest runs them side by side, times each, says
 # which failed, and runs any one alone (ctest --preset test -R NAME).  Each
 # step is a script or another tree's CTest, and passes when it exits with 0;
 # 77 is a skip, which make test fails under CI=true (tools/test.sh).  The
