@@ -74,7 +74,7 @@ endif()
 foreach(check ${kit_checks})
   add_test(NAME kit.${check} COMMAND ${tools}/kit-test.sh ${check})
   set_tests_properties(kit.${check} PROPERTIES FIXTURES_REQUIRED kit LABELS "project;kit"
-    TIMEOUT 300)
+    TIMEOUT 180)
 endforeach()
 
 # The longest first, from the first run on (CTest keeps the times of each

@@ -236,11 +236,14 @@ check_explorer_start() {
     exec 8>"$work/keys"
     for ((i = 0; i < 240; i++)); do
         [ "$(count_lines "$work/out" '^run-tests: press a key to close this window')" -gt 0 ] && break
+        kill -0 "$launched" 2>/dev/null || break
         sleep 0.25
     done
     sleep 2
     kill -0 "$launched" 2>/dev/null && waited=yes
-    printf 'x' >&8
+    # The key; a kit that ended without waiting reads none.
+    trap '' PIPE
+    printf 'x' >&8 2>/dev/null
     for ((i = 0; i < 60; i++)); do kill -0 "$launched" 2>/dev/null || break; sleep 0.5; done
     kill "$launched" 2>/dev/null
     wait "$launched"
