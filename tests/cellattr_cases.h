@@ -94,20 +94,20 @@ inline const FormatCase kMaskCases[] = {
 
 // ---------------------------------------------------------------------------
 // Positions, on a 120 x 300 buffer with an 80 x 25 window: each case places
-// the window and the cursor, paints one cell (or none) and makes one call,
+// the cursor and the window, paints one cell (or none) and makes one call,
 // whose result or message must then be the case's.  Every cell but those of
 // window row 0 above holds 0x07, and the case's cell is 0x07 again after it.
 
 // The tests that run the cases, one for each place of the window.
 enum class Positions {
     Sideways,   // lower down and scrolled sideways: rows from the window, columns from the buffer
-    Cursor,     // relative to the cursor, at the window's edges
+    Cursor,     // relative to the cursor, at the window's edges and from below it
     Extremes,   // values far outside, which must not wrap into the window
     BufferEnd,  // at the buffer's last row: a run stops at its last cell
 };
 
-// The window's top-left cell, and the cursor: inside the window, as a
-// console would scroll the window to a cursor put outside it.
+// The window's top-left cell, and the cursor, which may lie outside the
+// window: the user may have scrolled back while a batch file runs.
 struct Place {
     int16_t left, top;
     int16_t cursorColumn, cursorRow;
@@ -128,7 +128,9 @@ struct PositionCase {
 };
 
 inline constexpr Place kSideways{10, 50, 10, 50};
+inline constexpr Place kSidewaysCursorInside{10, 50, 30, 60};  // columns 10 to 89
 inline constexpr Place kCursorInside{0, 10, 5, 20};  // rows 10 to 34, columns 0 to 79
+inline constexpr Place kCursorBelow{0, 10, 5, 100};
 inline constexpr Place kMiddle{0, 50, 3, 53};
 inline constexpr Place kBottom{0, 275, 0, 275};
 inline constexpr const char16_t* kRowOut = u"Row out of range\r\n";
@@ -141,6 +143,9 @@ inline const PositionCase kPositionCases[] = {
     {Positions::Sideways, kSideways, {0, 66, 0x1D}, u"0x10,0,1,1", u"1D", nullptr},
     {Positions::Sideways, kSideways, {}, u"25,0", nullptr, kRowOut},  // in the buffer only
     {Positions::Sideways, kSideways, {}, u"0,120", nullptr, kColumnOut},
+    {Positions::Sideways, kSidewaysCursorInside, {35, 50, 0x3E}, u"0,+5,1,1", u"3E", nullptr},
+    {Positions::Sideways, kSidewaysCursorInside, {5, 60, 0x5B}, u"+0,-25,1,1", u"5B", nullptr},
+    {Positions::Sideways, kSidewaysCursorInside, {3, 62, 0x6C}, u"+2,3,1,1", u"6C", nullptr},
 
     {Positions::Cursor, kCursorInside, {5, 20, 0x5A}, u"+0,+0,1,1", u"5A", nullptr},
     {Positions::Cursor, kCursorInside, {0, 19, 0x3C}, u"-1,0,1,1", u"3C", nullptr},
@@ -152,6 +157,9 @@ inline const PositionCase kPositionCases[] = {
     {Positions::Cursor, kCursorInside, {}, u"+15,0", nullptr, kRowOut},
     {Positions::Cursor, kCursorInside, {}, u"0,-6", nullptr, kColumnOut},
     {Positions::Cursor, kCursorInside, {}, u"0,+115", nullptr, kColumnOut},
+    {Positions::Cursor, kCursorBelow, {}, u"+0,+0", nullptr, kRowOut},
+    {Positions::Cursor, kCursorBelow, {0, 10, 0x3D}, u"0,0,1,1", u"3D", nullptr},
+    {Positions::Cursor, kCursorBelow, {5, 34, 0x5E}, u"-66,+0,1,1", u"5E", nullptr},
 
     {Positions::Extremes, kMiddle, {}, u"4294967295,0", nullptr, kRowOut},
     {Positions::Extremes, kMiddle, {}, u"0xFFFFFFFF,0", nullptr, kRowOut},
@@ -173,9 +181,10 @@ inline const PositionCase kPositionCases[] = {
     {Positions::BufferEnd, kBottom, {119, 299, 0x4F}, u"24,119,1024,1", u"4F", nullptr},
 };
 
-// Runs the cases of one test: place(Place) puts the window, then the
-// cursor, paint(column, row, attribute) paints a cell, call(args) calls the
-// function.
+// Runs the cases of one test: place(Place) sets the cursor, then moves the
+// window (a console scrolls its window to a cursor set outside it, so the
+// other order could never leave the cursor outside), paint(column, row,
+// attribute) paints a cell, call(args) calls the function.
 template <typename PlaceFunction, typename Paint, typename Call>
 void RunPositionCases(Positions test, PlaceFunction place, Paint paint, Call call)
 {

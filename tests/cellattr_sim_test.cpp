@@ -50,9 +50,9 @@ protected:
     static void RunPositions(Positions test)
     {
         auto place = [](const Place& p) {
+            simconsole::SetCursor(p.cursorColumn, p.cursorRow);
             simconsole::SetWindow(p.left, p.top, static_cast<int16_t>(p.left + 79),
                                   static_cast<int16_t>(p.top + 24));
-            simconsole::SetCursor(p.cursorColumn, p.cursorRow);
         };
         RunPositionCases(test, place, simconsole::SetCell, Call);
     }

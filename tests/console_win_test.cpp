@@ -129,10 +129,10 @@ protected:
     static void RunPositions(Positions test)
     {
         auto place = [](const Place& p) {
+            Cursor(p.cursorColumn, p.cursorRow);
             SMALL_RECT window{p.left, p.top, static_cast<SHORT>(p.left + 79),
                               static_cast<SHORT>(p.top + 24)};
             ASSERT_EQ(console_layout::Arrange(out, COORD{120, 300}, window), "");
-            Cursor(p.cursorColumn, p.cursorRow);
         };
         RunPositionCases(test, place, Paint, Call);
     }

@@ -14,6 +14,8 @@ enum class Op { Open, Info, Read };
 // (up to 80 x 25), the cursor at 0,0, no failures pending, no handles open.
 void Reset(int16_t width = 120, int16_t height = 300);
 void SetWindow(int16_t left, int16_t top, int16_t right, int16_t bottom);
+// Leaves the window where it is, wherever the cursor goes; a real console
+// scrolls its window to a cursor set outside it.
 void SetCursor(int16_t column, int16_t row);
 void SetCell(int16_t column, int16_t row, uint16_t attribute);
 
