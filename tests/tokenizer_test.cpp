@@ -1,6 +1,6 @@
 // Tests of the argument tokenizer: splitting, quotes, trimming, the limits
 // of argBuffer and of the argument table, and ArgList's invariants.
-#include "../support/plugin_support.h"
+#include "../support/platform.h"
 #include "capture.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +49,13 @@ std::vector<Arg> Arguments(int32_t count)
     return args;
 }
 
+// What is left of c at an argument's edge: nothing where this system's space
+// class holds c, else c (one Windows may class it otherwise than another).
+std::u16string AtEdge(char16_t c)
+{
+    return platform::IsSpaceClass(c) ? u"" : std::u16string(1, c);
+}
+
 struct SplitCase {
     const char16_t* input;
     std::vector<Arg> expected;
@@ -77,7 +84,8 @@ const SplitCase kSplitCases[] = {
     {u"h\u00e9llo,\u00dfz", {u"H\u00e9LLO", u"\u00dfZ"}},
     {u"azAZ09{}", {u"AZAZ09{}"}},
     // White space from U+0100 on comes from the platform's space class.
-    {u"\u3000x\u2003,\u00a0y\u205f", {u"X", u"Y"}},
+    {u"\u3000x\u2003,\u00a0y\u205f",
+     {AtEdge(u'\u3000') + u"X" + AtEdge(u'\u2003'), u"Y" + AtEdge(u'\u205f')}},
     // U+0085 and U+FFFF are never white space.
     {u"\u0085x\u0085", {u"\u0085X\u0085"}},
     {u"x\uffff", {u"X\uffff"}},
