@@ -46,9 +46,10 @@ static constexpr size_t CAPTION_LEN = 1024;
 extern "C" PluginInfo* PLUGIN_API GetPluginInfo()
 {
     pluginInfo.dllName = PLUGIN_NAME;
-    pluginInfo.author = u"The CellAttr team";
-    pluginInfo.email = u"cellattr@example.org";
-    pluginInfo.webPage = u"https://example.org/cellattr";
+    // u"" makes the build's plain strings UTF-16.
+    pluginInfo.author = u"" CELLATTR_AUTHOR;
+    pluginInfo.email = u"" CELLATTR_EMAIL;
+    pluginInfo.webPage = u"" CELLATTR_WEB_PAGE;
     pluginInfo.description = u"@CELLATTR function";
     pluginInfo.functions = u"@cellattr";
     pluginInfo.versionMajor = VERSION_MAJOR;

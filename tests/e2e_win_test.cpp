@@ -19,9 +19,10 @@
 // byte-for-byte comparison each \n becomes \r\n, "C:\e2e\" becomes the cases
 // folder (so that the batch files' full names in messages match wherever the
 // folder lies), "{system text N}" becomes the system's own one-line text
-// for error N (as the plugin prints it: without trailing blanks), and
+// for error N (as the plugin prints it: without trailing blanks),
 // "{version}" the version this program was built with, as in the banner
-// "CellAttr v{version} loaded.".
+// "CellAttr v{version} loaded.", and "{author}", "{email}" and "{web page}"
+// the maker's values it was built with.
 //
 // A case that sizes the window (cmdproc's window) on a console that refuses
 // that size, as a pseudoconsole may, is skipped with cmdproc's line saying
@@ -109,6 +110,9 @@ std::string Expected(const std::wstring& path)
         return {};
     ReplaceAll(text, "\n", "\r\n");
     ReplaceAll(text, "{version}", VersionText());  // before the folder, which may hold anything
+    ReplaceAll(text, "{author}", CELLATTR_AUTHOR);
+    ReplaceAll(text, "{email}", CELLATTR_EMAIL);
+    ReplaceAll(text, "{web page}", CELLATTR_WEB_PAGE);
     ReplaceAll(text, "C:\\e2e\\", Utf8(casesFolder));
     const std::string placeholder = "{system text ";
     for (size_t at = text.find(placeholder); at != std::string::npos;

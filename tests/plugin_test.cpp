@@ -35,9 +35,9 @@ TEST(PluginInfo, SameRecordAndContentsOnEveryCall)
     PluginInfo* second = GetPluginInfo();
     EXPECT_EQ(second, first);
     EXPECT_EQ(Text(second->dllName), u"CellAttr");
-    EXPECT_EQ(Text(second->author), u"The CellAttr team");
-    EXPECT_EQ(Text(second->email), u"cellattr@example.org");
-    EXPECT_EQ(Text(second->webPage), u"https://example.org/cellattr");
+    EXPECT_EQ(Text(second->author), u"" CELLATTR_AUTHOR);
+    EXPECT_EQ(Text(second->email), u"" CELLATTR_EMAIL);
+    EXPECT_EQ(Text(second->webPage), u"" CELLATTR_WEB_PAGE);
     EXPECT_EQ(Text(second->description), u"@CELLATTR function");
     EXPECT_EQ(Text(second->functions), u"@cellattr");
     EXPECT_EQ(second->versionMajor, CELLATTR_VERSION_MAJOR);
