@@ -5,8 +5,8 @@
 // or above, does not make the plugin wrong, so only the rule fails a test.
 // The native build has no system to ask and uses its own table instead
 // (IsSpaceTable): where that table and this Windows differ, each difference
-// is printed on a line of its own, starting "finding: ", as something to
-// mend the table with, and CI's summary shows those lines.
+// is recorded as a line of the test's "findings" property, something to
+// mend the table with, which the test kit shows and CI's summary keeps.
 //
 // For tests only: CELLATTR_TEST_SPACE_TABLE_DIFFERS=XXXX (hexadecimal) has
 // the table read as if it said the opposite at U+XXXX, so that a table that
@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
+#include <string>
 
 namespace {
 
@@ -64,7 +65,7 @@ const char* Says(bool space)
 TEST(WhiteSpace, NativeTableAgainstThisSystem)
 {
     const long planted = PlantedDifference();
-    int findings = 0;
+    std::string findings;
     for (unsigned c = 0x100; c < 0xFFFF; ++c) {
         wchar_t ch = static_cast<wchar_t>(c);
         WORD type = 0;
@@ -74,12 +75,12 @@ TEST(WhiteSpace, NativeTableAgainstThisSystem)
         bool system = (type & C1_SPACE) != 0;
         if (table == runtime && table == system)
             continue;
-        ++findings;
-        std::printf("finding: U+%04X: the native space table says %s; this Windows says %s "
-                    "(iswspace), %s (GetStringTypeW)\n",
-                    c, Says(table), Says(runtime), Says(system));
+        char line[160];
+        std::snprintf(line, sizeof line, "U+%04X: the native space table says %s; this Windows "
+                      "says %s (iswspace), %s (GetStringTypeW)\n",
+                      c, Says(table), Says(runtime), Says(system));
+        findings += line;
     }
-    std::fflush(stdout);
     RecordProperty("findings", findings);
 }
 
