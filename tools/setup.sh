@@ -11,6 +11,7 @@ mode="${1:-all}"
 # Each: the package, then what needs it.
 needs=("cmake:the build" "ninja-build:the build" "make:the build"
     "googletest:the build (the Windows tree builds its tests too)"
+    "nlohmann-json3-dev:the build (the test kit reads GoogleTest's reports with it)"
     "g++-mingw-w64-x86-64-posix:the Windows build" "binutils-mingw-w64-x86-64:the Windows build"
     "wine64|wine:running the Windows programs" "bsdutils:running them on a terminal (script)")
 [ "$mode" = demo ] || needs+=("g++:the native build" "python3:the tests' scripts"
