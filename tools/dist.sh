@@ -37,10 +37,12 @@ if [ -z "$user_epoch" ] && [ $in_git -eq 0 ]; then
 fi
 [ $in_git -eq 1 ] || echo "dist: not a git checkout: the test kit takes every file in e2e/"
 export SOURCE_DATE_EPOCH="${user_epoch:-$commit_time}"
-# What the kit runs, beside the stand-in host they need.
-kit_programs=(TakeCmd.dll CellAttr.dll cmdproc.exe cellattr_tests.exe cellattr_plugin_tests.exe
-              cellattr_detached_tests.exe cellattr_e2e_tests.exe pseudoconsole.exe console_cost.exe
-              timelimit.exe)
+# What the kit runs, beside the stand-in host they need: its runner, the
+# suites of kit/suites.txt, and the programs they start.
+kit_programs=(cellattr-kit.exe TakeCmd.dll CellAttr.dll cmdproc.exe pseudoconsole.exe console_cost.exe)
+while read -r suite _; do
+    kit_programs+=("$suite.exe")
+done < <(grep -v '^#' kit/suites.txt)
 
 fail() {  # why
     echo "dist: $1" >&2

@@ -1,0 +1,637 @@
+// cellattr-kit.exe - the test kit's runner: the kit's batch files start it,
+// and it starts every program of the kit, each under a time limit, and
+// judges what they report (judge.h).
+//
+//   cellattr-kit run-tests [/expect classic|pseudoconsole] [/summary FILE]
+//   cellattr-kit measure-cost [ROUNDS] [/summary FILE]
+//   cellattr-kit run-demo [PICTURE.svg]
+//
+// run-tests runs each suite of kit_suites.h: it asks the program for its
+// tests (--gtest_list_tests) and runs them, each time with a JSON report of
+// GoogleTest's own, in a folder of the run's logs, and shows what each
+// printed, each skip's reason, each finding and why anything counts as a
+// failure; it ends with "N passed, M failed[, K skipped]" and exits with 1
+// on any failure.  measure-cost runs console_cost.exe, run-demo the demo in
+// the stand-in command processor.
+//
+// Every program gets this program's standard handles and no other handle,
+// an environment without GoogleTest's settings, the error mode that keeps
+// the system's boxes away (a crash, a missing DLL end the program with
+// their code), and a job that ends it and whatever it started at its time
+// limit, or should this program end first.  Where the console goes when
+// the run ends (a double-clicked batch file's window), it waits for a key,
+// or five minutes, before it ends.
+//
+// For tests only: CELLATTR_TEST_TIME_LIMIT=SECONDS shortens each suite's
+// time limits, so that tools/kit-test.sh can end a suite that never ends.
+#include "judge.h"
+#include "kit_suites.h"
+
+#include "../standin/console_layout.h"
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwctype>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* gName = "cellattr-kit";  // the subcommand, as its lines start
+
+constexpr DWORD kSuiteSeconds = 300, kListSeconds = 60, kCostSeconds = 600, kDemoSeconds = 300;
+constexpr DWORD kKeySeconds = 300;
+
+std::string Utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+bool IsConsole(HANDLE handle)
+{
+    DWORD mode;
+    return GetConsoleMode(handle, &mode) != 0;
+}
+
+// A line on standard output: as text on a console, in UTF-8 elsewhere.
+void Say(const std::string& line)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD written;
+    if (IsConsole(out)) {
+        std::wstring text = Wide(line + "\r\n");
+        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    } else {
+        std::string text = line + "\r\n";
+        WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+}
+
+// A whole file, or nothing where it cannot be read.
+std::optional<std::string> ReadAll(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    DWORD got;
+    bool read = true;
+    while ((read = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return read ? std::optional<std::string>(text) : std::nullopt;
+}
+
+bool AppendAll(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    bool ok = file != INVALID_HANDLE_VALUE &&
+              WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+              written == text.size();
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return ok;
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring FullPath(const std::wstring& path)
+{
+    wchar_t full[MAX_PATH * 4];
+    DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+    return n > 0 && n < MAX_PATH * 4 ? std::wstring(full, n) : path;
+}
+
+// The system's text for an error, on one line; ntdll's for a status code.
+std::string SystemText(DWORD error, HMODULE from = nullptr)
+{
+    wchar_t text[1024];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK |
+                                 (from ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM),
+                             from, error, 0, text, 1024, nullptr);
+    std::wstring words(text, n);
+    while (!words.empty() && iswspace(words.back()))
+        words.pop_back();
+    return Utf8(words);
+}
+
+// The system's words for an exit code that is a status of Windows
+// (0xC0000005 and the like): its error's text, or else ntdll's own.
+std::string CodeWords(DWORD code)
+{
+    if (code < 0x80000000u)
+        return {};
+    ULONG error = RtlNtStatusToDosError(static_cast<NTSTATUS>(code));
+    std::string words = error != ERROR_MR_MID_NOT_FOUND ? SystemText(error) : std::string();
+    return words.empty() ? SystemText(code, GetModuleHandleW(L"ntdll.dll")) : words;
+}
+
+// Runs `program arguments` in `folder` for at most `seconds`, in a job of
+// its own that ends it and what it started, with our standard handles alone
+// (its output to NUL where `quiet`).
+judge::Step Start(const std::wstring& program, const std::wstring& arguments,
+                  const std::wstring& folder, DWORD seconds, bool quiet = false)
+{
+    judge::Step step;
+    step.limit = seconds;
+    std::wstring line = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    HANDLE* slots[] = {&startup.StartupInfo.hStdInput, &startup.StartupInfo.hStdOutput,
+                       &startup.StartupInfo.hStdError};
+    const DWORD ids[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    std::vector<HANDLE> handles;
+    HANDLE nul = quiet ? CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr)
+                       : INVALID_HANDLE_VALUE;
+    for (int i = 0; i < 3; ++i) {
+        HANDLE handle = *slots[i] = i == 1 && quiet ? nul : GetStdHandle(ids[i]);
+        // A console's handle on an old Windows cannot be made inheritable,
+        // and reaches the program by its value.
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+            std::find(handles.begin(), handles.end(), handle) == handles.end() &&
+            SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
+            handles.push_back(handle);
+    }
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attributes(size);
+    startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+    bool listed = !handles.empty() &&
+                  InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size);
+    bool inherit = listed && UpdateProcThreadAttribute(startup.lpAttributeList, 0,
+                                                       PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                       handles.data(), handles.size() * sizeof(HANDLE),
+                                                       nullptr, nullptr);
+    PROCESS_INFORMATION process{};
+    // Suspended until it is in the job, so that nothing it starts escapes.
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, inherit,
+                        CREATE_SUSPENDED | (inherit ? EXTENDED_STARTUPINFO_PRESENT : 0), nullptr,
+                        folder.c_str(), &startup.StartupInfo, &process)) {
+        step.notStarted = SystemText(GetLastError());
+        if (step.notStarted.empty())
+            step.notStarted = "error " + std::to_string(GetLastError());
+    } else {
+        HANDLE job = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags =
+            JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+        if (job == nullptr ||
+            !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                     sizeof limits) ||
+            !AssignProcessToJobObject(job, process.hProcess))
+            Say(std::string(gName) + ": no job for " + Utf8(program) + " (error " +
+                std::to_string(GetLastError()) +
+                "): at its time limit it alone is ended, and what it started lives on");
+        ResumeThread(process.hThread);
+        CloseHandle(process.hThread);
+        if (WaitForSingleObject(process.hProcess, seconds * 1000) != WAIT_OBJECT_0) {
+            step.timedOut = true;
+            if (job == nullptr || !TerminateJobObject(job, 1))
+                TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, 10000);
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        step.exitCode = code;
+        step.codeWords = CodeWords(code);
+        CloseHandle(process.hProcess);
+        if (job != nullptr)
+            CloseHandle(job);
+    }
+    if (listed)
+        DeleteProcThreadAttributeList(startup.lpAttributeList);
+    if (nul != INVALID_HANDLE_VALUE)
+        CloseHandle(nul);
+    return step;
+}
+
+// "10.0.20348.2582": the version the kernel reports (RtlGetVersion, which no
+// compatibility shim changes), and the update revision the registry keeps.
+std::string WindowsVersion()
+{
+    RTL_OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    using GetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+    auto get = reinterpret_cast<GetVersionFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    if (get == nullptr || get(&info) != 0)
+        return "an unknown version";
+    std::string version = std::to_string(info.dwMajorVersion) + "." +
+                          std::to_string(info.dwMinorVersion) + "." +
+                          std::to_string(info.dwBuildNumber);
+    DWORD revision = 0, size = sizeof revision;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"UBR",
+                     RRF_RT_REG_DWORD, nullptr, &revision, &size) == ERROR_SUCCESS)
+        version += "." + std::to_string(revision);
+    return version;
+}
+
+// Another process's command line, read from its process parameters; empty
+// where it cannot be read.
+std::wstring CommandLineOf(DWORD id)
+{
+    std::wstring line;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+    if (process == nullptr)
+        return line;
+    PROCESS_BASIC_INFORMATION basic{};
+    PEB peb{};
+    RTL_USER_PROCESS_PARAMETERS parameters{};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic,
+                                  nullptr) == 0 &&
+        ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+        ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters,
+                          nullptr)) {
+        line.resize(parameters.CommandLine.Length / sizeof(wchar_t));
+        if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, line.data(),
+                               parameters.CommandLine.Length, nullptr))
+            line.clear();
+    }
+    CloseHandle(process);
+    return line;
+}
+
+// Whether a person may be looking at a window that closes when we end: our
+// input and output are its console, and no other process will keep it.
+bool WindowClosesWithUs()
+{
+    if (!IsConsole(GetStdHandle(STD_INPUT_HANDLE)) || !IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)))
+        return false;
+    DWORD ids[64];
+    DWORD n = GetConsoleProcessList(ids, 64);
+    if (n == 0 || n > 64)
+        return false;
+    std::vector<std::wstring> others;
+    for (DWORD i = 0; i < n; ++i)
+        if (ids[i] != GetCurrentProcessId())
+            others.push_back(CommandLineOf(ids[i]));
+    return judge::ConsoleGoesWithUs(others);
+}
+
+// Waits for a key, or kKeySeconds, whichever comes first.
+void WaitForAKey()
+{
+    Say(std::string(gName) + ": press a key to close this window.");
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    FlushConsoleInputBuffer(in);
+    for (DWORD start = GetTickCount(), spent = 0; spent < kKeySeconds * 1000;
+         spent = GetTickCount() - start) {
+        if (WaitForSingleObject(in, kKeySeconds * 1000 - spent) != WAIT_OBJECT_0)
+            return;
+        INPUT_RECORD record;
+        DWORD got = 0;
+        if (!ReadConsoleInputW(in, &record, 1, &got))
+            return;
+        if (got == 1 && record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown)
+            return;
+    }
+}
+
+// A folder of our own under %TEMP%, new, whose name GoogleTest's narrow
+// file calls can open (its short name where the long one is outside the
+// system's code page); empty where there is none.
+std::wstring NewFolder(const wchar_t* prefix)
+{
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH)
+        return {};
+    for (int i = 0; i < 100; ++i) {
+        std::wstring folder = temp + std::wstring(prefix) + std::to_wstring(GetCurrentProcessId()) +
+                              L"-" + std::to_wstring(GetTickCount() + i);
+        if (!CreateDirectoryW(folder.c_str(), nullptr))
+            continue;
+        BOOL lost = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, nullptr, 0, nullptr,
+                            &lost);
+        wchar_t shortName[MAX_PATH];
+        if (lost) {
+            DWORD m = GetShortPathNameW(folder.c_str(), shortName, MAX_PATH);
+            WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortName, -1, nullptr, 0, nullptr,
+                                &lost);
+            if (m == 0 || m >= MAX_PATH || lost) {
+                RemoveDirectoryW(folder.c_str());
+                return {};
+            }
+            folder = shortName;
+        }
+        return folder + L"\\";
+    }
+    return {};
+}
+
+// Removes a folder of ours and the files in it (the logs make no folders).
+void RemoveFolder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            DeleteFileW((folder + found.cFileName).c_str());
+        while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The kit's folder and the programs' (stand-in-host, where we are).
+struct Kit {
+    std::wstring programs, folder;
+};
+
+Kit Here()
+{
+    wchar_t self[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+    std::wstring programs = FolderOf(std::wstring(self, n));
+    return {programs, FolderOf(programs.substr(0, programs.size() - 1))};
+}
+
+// One suite: its program's list of tests, then its run, each with a report.
+judge::Verdict RunSuite(const Kit& kit, const KitSuite& suite, const std::wstring& logs,
+                        DWORD seconds)
+{
+    judge::SuiteRun run;
+    run.program = Utf8(suite.program);
+    const std::wstring program = kit.programs + suite.program;
+    run.missing = !Exists(program);
+    if (!run.missing) {
+        CreateDirectoryW(logs.c_str(), nullptr);
+        // Reports by relative names, in the suite's own log folder: GoogleTest
+        // opens them with narrow calls.
+        run.list = Start(program, L"--gtest_list_tests --gtest_output=json:list.json", logs,
+                         std::min(seconds, kListSeconds), true);
+        run.list.report = ReadAll(logs + L"list.json");
+        if (run.list.notStarted.empty() && !run.list.timedOut && run.list.exitCode == 0 &&
+            run.list.report) {
+            SetEnvironmentVariableW(L"CELLATTR_TEST_PROGRESS", L"progress.txt");
+            run.run = Start(program, L"--gtest_brief=1 --gtest_color=no --gtest_output=json:run.json",
+                            logs, seconds);
+            SetEnvironmentVariableW(L"CELLATTR_TEST_PROGRESS", nullptr);
+            run.run.report = ReadAll(logs + L"run.json");
+            run.progress = ReadAll(logs + L"progress.txt");
+        }
+    }
+    judge::Verdict verdict = judge::JudgeSuite(run);
+    for (const std::string& reason : verdict.reasons)
+        Say("skipped: " + reason);
+    for (const std::string& finding : verdict.findings)
+        Say("finding: " + finding);
+    for (const std::string& problem : verdict.problems)
+        Say(problem);
+    RemoveFolder(logs);
+    return verdict;
+}
+
+// GoogleTest's settings go from our environment, and so from the programs'.
+void ClearGoogleTestSettings()
+{
+    std::vector<std::wstring> names;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1)
+        if (judge::IsGoogleTestSetting(entry))
+            names.push_back(std::wstring(entry, wcschr(entry + 1, L'=') - entry));
+    FreeEnvironmentStringsW(block);
+    for (const std::wstring& name : names)
+        SetEnvironmentVariableW(name.c_str(), nullptr);
+}
+
+// Each suite's time limit: CELLATTR_TEST_TIME_LIMIT may only shorten it.
+DWORD SuiteSeconds()
+{
+    wchar_t value[16];
+    DWORD n = GetEnvironmentVariableW(L"CELLATTR_TEST_TIME_LIMIT", value, 16);
+    DWORD seconds = n > 0 && n < 16 ? wcstoul(value, nullptr, 10) : 0;
+    return seconds >= 1 && seconds < kSuiteSeconds ? seconds : kSuiteSeconds;
+}
+
+// The end of a run that ran no suite: its one line, told to the summary too.
+int Refuse(const std::wstring& summary, const std::string& line, bool closing)
+{
+    Say(line);
+    if (closing)
+        Say("0 passed, 1 failed");
+    if (!summary.empty())
+        AppendAll(summary, "### " + std::string(gName) + "\n\n" + line + " Exit code 1.\n\n");
+    return 1;
+}
+
+int RunTests(const Kit& kit, const std::vector<std::wstring>& args)
+{
+    judge::Expect expect = judge::Expect::Nothing;
+    std::wstring summary;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool value = i + 1 < args.size();
+        if (_wcsicmp(args[i].c_str(), L"/expect") == 0 && value &&
+            _wcsicmp(args[i + 1].c_str(), L"classic") == 0)
+            expect = judge::Expect::Classic, ++i;
+        else if (_wcsicmp(args[i].c_str(), L"/expect") == 0 && value &&
+                 _wcsicmp(args[i + 1].c_str(), L"pseudoconsole") == 0)
+            expect = judge::Expect::Pseudoconsole, ++i;
+        else if (_wcsicmp(args[i].c_str(), L"/summary") == 0 && value)
+            summary = FullPath(args[++i]);
+        else
+            return Refuse({}, "run-tests: usage: run-tests.cmd [/expect classic|pseudoconsole] "
+                              "[/summary FILE]", false);
+    }
+    // Windows looks for a program's DLLs along a list of folders separated
+    // by ";": from such a folder the programs could not load TakeCmd.dll.
+    if (kit.programs.find(L';') != std::wstring::npos)
+        return Refuse(summary, "run-tests: the kit's folder name has a \";\", and Windows cannot "
+                               "load the test programs' DLLs from such a folder: unpack the kit "
+                               "into a folder without \";\" in its name.", true);
+    // One run at a time for each user: a file in %TEMP% that this run alone
+    // holds open, and that goes when it ends, however it ends.
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring lockName = std::wstring(temp, n <= MAX_PATH ? n : 0) + L"cellattr-kit.lock";
+    HANDLE lock = CreateFileW(lockName.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (lock == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+        return Refuse({}, "run-tests: another run of the kit is in progress for this user, holding "
+                          "\"" + Utf8(lockName) + "\": run it again when that one has ended.",
+                      false);
+    const std::wstring logs = NewFolder(L"cellattr-kit-");
+    if (lock == INVALID_HANDLE_VALUE || logs.empty()) {
+        if (lock != INVALID_HANDLE_VALUE)
+            CloseHandle(lock);
+        return Refuse(summary, "run-tests: cannot make a new folder for the logs under TEMP (\"" +
+                                   Utf8(std::wstring(temp, n <= MAX_PATH ? n : 0)) + "\").", true);
+    }
+
+    judge::Run run;
+    run.console = console_layout::Kind() + ", on Windows " + WindowsVersion();
+    Say("run-tests: running in " + run.console);
+    std::string wrong = expect == judge::Expect::Nothing ? "" : judge::WrongConsole(expect, run.console);
+    if (!wrong.empty()) {
+        run.problems.push_back("run-tests: " + wrong + ".");
+    } else {
+        ClearGoogleTestSettings();
+        const DWORD seconds = SuiteSeconds();
+        int number = 0;
+        for (const KitSuite& suite : kSuites) {
+            Say(std::string("== ") + suite.heading);
+            run.suites.push_back(
+                RunSuite(kit, suite, logs + std::to_wstring(++number) + L"\\", seconds));
+        }
+        Say("");
+        if (judge::Count(run).skipped > 0)
+            Say("run-tests: this console refused what " + std::to_string(judge::Count(run).skipped) +
+                " tests need, each as said above. A classic console window allows it: to run "
+                "them too, type conhost.exe in the Run box, Windows+R, and run run-tests.cmd in "
+                "the window that opens.");
+        judge::CheckExpectation(expect, run);
+    }
+    for (const std::string& problem : run.problems)
+        Say(problem);
+    if (!summary.empty() && !AppendAll(summary, judge::Summary("run-tests", run)))
+        run.problems.push_back("run-tests: cannot write the summary to \"" + Utf8(summary) + "\".");
+    RemoveDirectoryW(logs.c_str());
+    CloseHandle(lock);
+    const judge::Totals totals = judge::Count(run);
+    Say(judge::ClosingLine(totals));
+    return totals.failed == 0 ? 0 : 1;
+}
+
+// A program that ran, as its batch file tells it; empty where it ended well.
+std::string Ended(const std::wstring& program, const judge::Step& step)
+{
+    if (!step.notStarted.empty())
+        return Utf8(program) + " could not be started: " + step.notStarted;
+    if (step.timedOut)
+        return Utf8(program) + " did not end within " + std::to_string(step.limit) +
+               " s, and was ended";
+    if (step.exitCode == 0)
+        return {};
+    char code[16];
+    std::snprintf(code, sizeof code, step.exitCode >= 0x80000000u ? "0x%08lX" : "%lu",
+                  static_cast<unsigned long>(step.exitCode));
+    return Utf8(program) + " ended with exit code " + code +
+           (step.codeWords.empty() ? "" : " (" + step.codeWords + ")");
+}
+
+int MeasureCost(const Kit& kit, const std::vector<std::wstring>& args)
+{
+    std::wstring rounds = L"2001", summary;
+    bool given = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (_wcsicmp(args[i].c_str(), L"/summary") == 0 && i + 1 < args.size()) {
+            summary = FullPath(args[++i]);
+        } else if (!given && !args[i].empty() && args[i].size() <= 9 &&
+                   args[i].find_first_not_of(L"0123456789") == std::wstring::npos &&
+                   wcstoul(args[i].c_str(), nullptr, 10) > 0) {
+            rounds = args[i];
+            given = true;
+        } else {
+            return Refuse({}, "measure-cost: usage: measure-cost.cmd [ROUNDS] [/summary FILE]",
+                          false);
+        }
+    }
+    const std::wstring program = kit.programs + L"console_cost.exe";
+    if (!Exists(program))
+        return Refuse(summary, "measure-cost: console_cost.exe is missing from stand-in-host: "
+                               "unpack the whole zip into a folder first, then run "
+                               "measure-cost.cmd there.", false);
+    std::wstring arguments = rounds;
+    if (!summary.empty())
+        arguments += L" /summary \"" + summary + L"\"";
+    std::string ended = Ended(L"console_cost.exe", Start(program, arguments, kit.programs,
+                                                         kCostSeconds));
+    return ended.empty() ? 0 : Refuse(summary, "measure-cost: " + ended + ".", false);
+}
+
+int RunDemo(const Kit& kit, const std::vector<std::wstring>& args)
+{
+    if (args.size() > 1)
+        return Refuse({}, "run-demo: usage: run-demo.cmd [PICTURE.svg]", false);
+    const std::wstring picture = args.empty() ? kit.folder + L"screen.svg" : FullPath(args[0]);
+    const std::wstring program = kit.programs + L"cmdproc.exe", demo = kit.folder + L"demo\\demo.btm";
+    if (!Exists(program) || !Exists(demo))
+        return Refuse({}, "run-demo: stand-in-host\\cmdproc.exe or demo\\demo.btm is missing: "
+                          "unpack the whole zip into a folder first, then run run-demo.cmd there.",
+                      false);
+    const std::wstring work = NewFolder(L"cellattr-demo-");
+    if (work.empty())
+        return Refuse({}, "run-demo: cannot make a new folder to run the demo in under TEMP.",
+                      false);
+    // The demo's snap writes screen.svg into the folder it runs in.
+    const std::wstring output = work + L"output.txt";
+    judge::Step step = Start(program, L"/s /w /o \"" + output + L"\" /e \"" + output + L"\" \"" +
+                                          demo + L"\"",
+                             work, kDemoSeconds);
+    std::optional<std::string> printed = ReadAll(output);
+    DWORD written;
+    if (printed)
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), printed->data(),
+                  static_cast<DWORD>(printed->size()), &written, nullptr);
+    Say("");
+    std::string ended = Ended(L"cmdproc.exe", step);
+    std::string said = !ended.empty() ? "run-demo: " + ended + ", and drew no picture."
+                       : !Exists(work + L"screen.svg") ? "run-demo: the demo drew no picture."
+                       : !CopyFileW((work + L"screen.svg").c_str(), picture.c_str(), FALSE)
+                           ? "run-demo: cannot write the picture to \"" + Utf8(picture) + "\"."
+                           : "";
+    RemoveFolder(work);
+    if (!said.empty())
+        return Refuse({}, said, false);
+    Say("run-demo: the picture of this console is in \"" + Utf8(picture) + "\"");
+    return 0;
+}
+
+}  // namespace
+
+int main()
+{
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::wstring> args(argv + (argc > 1 ? 2 : argc), argv + argc);
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    LocalFree(argv);
+    const Kit kit = Here();
+    int status = 2;
+    if (command == L"run-tests")
+        gName = "run-tests", status = RunTests(kit, args);
+    else if (command == L"measure-cost")
+        gName = "measure-cost", status = MeasureCost(kit, args);
+    else if (command == L"run-demo")
+        gName = "run-demo", status = RunDemo(kit, args);
+    else
+        Say("usage: cellattr-kit run-tests|measure-cost|run-demo [ARGUMENTS...]");
+    if (status != 2 && WindowClosesWithUs())
+        WaitForAKey();
+    return status;
+}
