@@ -4,9 +4,8 @@
 // that the kit can be run in one from a script or a CI job.
 //
 //   pseudoconsole [/size COLUMNSxROWS] COMMAND [ARGUMENTS...]
-//   pseudoconsole /which
 //
-// The first runs the rest of its own command line, exactly as written, in a
+// It runs the rest of its own command line, exactly as written, in a
 // pseudoconsole of 120 x 30 cells (Windows Terminal's default size), or of
 // the size given (a small pane, say 60x15), and ends with the command's exit
 // code.  All the while it reads what the pseudoconsole draws (text and VT
@@ -20,11 +19,8 @@
 //
 //   pseudoconsole cmd /c ""C:\kit\run-tests.cmd" >"C:\kit.txt" 2>&1" >screen.txt
 //
-// The second prints which kind of console it runs in, by the class of the
-// window that GetConsoleWindow returns ("a classic console window", "a
-// pseudoconsole", or what it found otherwise), and the version of Windows:
-// "a classic console window, on Windows 10.0.20348.2582".  run-tests.cmd
-// starts with it, and CI's summary reads both from there.
+// It answers the pseudoconsole's device-attributes query, as a terminal
+// does: newer console hosts ask it at their start and wait for the answer.
 //
 // Its own failures (no pseudoconsole in this Windows, a command that does
 // not start, a size it cannot read) are told in one line on standard error,
@@ -56,34 +52,6 @@ int Fail(const wchar_t* what, DWORD error)
     return kOwnFailure;
 }
 
-// "10.0.20348.2582": the version the kernel reports (RtlGetVersion, which
-// no compatibility shim changes), and the update revision that the registry
-// keeps beside it, where there is one.
-std::string WindowsVersion()
-{
-    using GetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-    auto get = reinterpret_cast<GetVersionFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    if (get == nullptr || get(&info) != 0)
-        return "an unknown version";
-    std::string version = std::to_string(info.dwMajorVersion) + "." +
-                          std::to_string(info.dwMinorVersion) + "." +
-                          std::to_string(info.dwBuildNumber);
-    DWORD revision = 0, size = sizeof revision;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"UBR",
-                     RRF_RT_REG_DWORD, nullptr, &revision, &size) == ERROR_SUCCESS)
-        version += "." + std::to_string(revision);
-    return version;
-}
-
-int Which()
-{
-    std::printf("%s, on Windows %s\n", console_layout::Kind().c_str(), WindowsVersion().c_str());
-    return 0;
-}
-
 // "COLUMNSxROWS", each 1 to 1000, into *size.
 bool ParseSize(const std::wstring& text, COORD* size)
 {
@@ -98,15 +66,24 @@ bool ParseSize(const std::wstring& text, COORD* size)
 
 // Reads everything the pseudoconsole draws until it closes its end, and
 // copies it to `to` unless that is null.  A failed write does not stop the
-// reading: the pseudoconsole must never block.
-void Drain(HANDLE from, HANDLE to)
+// reading: the pseudoconsole must never block.  Its primary device
+// attributes query (ESC [ c, or ESC [ 0 c) is answered on `answer` as a
+// terminal of conformance level 1 with colour text.
+void Drain(HANDLE from, HANDLE to, HANDLE answer)
 {
+    static const char kAttributes[] = "\x1b[?61;22c";
     char buffer[4096];
-    DWORD got;
+    DWORD got, written;
+    int seen = 0;  // of the query: 1 after ESC, 2 after ESC [, 3 after ESC [ 0
     while (ReadFile(from, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        DWORD written;
         if (to != nullptr)
             WriteFile(to, buffer, got, &written, nullptr);
+        for (DWORD i = 0; i < got; ++i) {
+            char c = buffer[i];
+            if (c == 'c' && seen >= 2)
+                WriteFile(answer, kAttributes, sizeof kAttributes - 1, &written, nullptr);
+            seen = c == '\x1b' ? 1 : c == '[' && seen == 1 ? 2 : c == '0' && seen == 2 ? 3 : 0;
+        }
     }
 }
 
@@ -134,8 +111,6 @@ using CloseFn = void(WINAPI*)(HPCON);
 int main()
 {
     std::wstring command = command_line::Tail();
-    if (command == L"/which")
-        return Which();
     COORD size = kDefaultSize;
     if (command.compare(0, 6, L"/size ") == 0) {
         command_line::TakeWord(command);
@@ -147,8 +122,7 @@ int main()
         }
     }
     if (command.empty()) {
-        std::fwprintf(stderr, L"usage: pseudoconsole [/size COLUMNSxROWS] COMMAND [ARGUMENTS...]\n"
-                              L"       pseudoconsole /which\n");
+        std::fwprintf(stderr, L"usage: pseudoconsole [/size COLUMNSxROWS] COMMAND [ARGUMENTS...]\n");
         return kOwnFailure;
     }
     HANDLE drawing = DrawingTarget();
@@ -177,7 +151,7 @@ int main()
     // The pseudoconsole holds its own copies of its ends of the pipes.
     CloseHandle(inputRead);
     CloseHandle(outputWrite);
-    std::thread drain(Drain, outputRead, drawing);
+    std::thread drain(Drain, outputRead, drawing, inputWrite);
 
     SIZE_T bytes = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &bytes);
