@@ -83,22 +83,28 @@ wine_display() {
 # Makes the template once (under a lock: sessions may start side by side).
 # Its graphics driver is none; a session with a display names X11, and one
 # without names none, so that Wine 9 and later do not try Wayland, whose
-# library would complain on the standard error of the program run.
+# library would complain on the standard error of the program run.  It
+# names no debugger for a program that crashes: Wine starts one whatever
+# the program's error mode says, where Windows ends the program at once
+# with the exception's code.
 wine_template="$wine_root/build/wine/template"
 wine_make_template() {
     mkdir -p "$wine_root/build/wine"
     (
         flock 9
         [ -f "$wine_template/user.reg" ] && grep -q '^"Graphics"="null"$' "$wine_template/user.reg" &&
-            exit 0
+            grep -q '^"Debugger"=""$' "$wine_template/system.reg" && exit 0
         echo "wine-env: making the Wine prefix $wine_template (once; takes a few seconds)" >&2
         rm -rf "$wine_template"
         export WINEPREFIX="$wine_template"
         unset DISPLAY
         script -qec "$(printf '%q wineboot --init' "$WINE")" /dev/null >/dev/null 2>&1 </dev/null
         "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
+        "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+            /d "" /f >/dev/null 2>&1 </dev/null
         "$WINESERVER" -w
-        grep -q '^"Graphics"="null"$' "$wine_template/user.reg" 2>/dev/null
+        grep -q '^"Graphics"="null"$' "$wine_template/user.reg" 2>/dev/null &&
+            grep -q '^"Debugger"=""$' "$wine_template/system.reg"
     ) 9>"$wine_root/build/wine/template.lock" ||
         { echo "wine-env: cannot make the Wine prefix $wine_template" >&2; return 1; }
 }
