@@ -1,7 +1,7 @@
-// command_line.h - a program's own command line as written, for the kit's
-// programs that run the rest of theirs as a command (pseudoconsole.exe,
-// timelimit.exe): Windows hands a program one line, and whatever follows
-// the program's name must reach the command unchanged, quotes and all.
+// command_line.h - a program's own command line as written, for
+// pseudoconsole.exe, which runs the rest of its own as a command: Windows
+// hands a program one line, and whatever follows the program's name must
+// reach the command unchanged, quotes and all.
 #pragma once
 
 #include <windows.h>

@@ -1,9 +1,8 @@
 // progress.h - which test a program is in, for the test kit's time limit.
 // When CELLATTR_TEST_PROGRESS names a file, each test writes its name there
-// as it starts and empties it as it ends, so that run-tests.cmd, ending a
-// program that ran past its limit (timelimit.exe), can say which test it
-// was in: the file names it, is empty between tests, and is missing before
-// the first.
+// as it starts and empties it as it ends, so that the test kit, ending a
+// program that ran past its time limit, can say which test it was in: the
+// file names it, is empty between tests, and is missing before the first.
 //
 // For tests only: CELLATTR_TEST_HANG=SUITE.NAME makes that test wait for
 // good once started, so that the time limit can be tried on a real program.
