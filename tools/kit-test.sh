@@ -99,8 +99,7 @@ check_full_path() {
     run_kit classic "$kit" "$work/out" "/expect classic /summary \"$(windows_path "$work/summary.md")\""
     ended "$work/out" $? '[1-9][0-9]* passed, 0 failed' 0
     ! plain "$work/out" | grep -q '^skipped: \|^finding: \|press a key' || fail "a skip, a finding or a wait"
-    head -1 "$work/out" | grep -q '^run-tests: running in a classic console window (Wine.s), on Windows ' ||
-        fail "the first line does not name a classic console window"
+    head -1 "$work/out" | grep -q '^run-tests: running in a classic console window (Wine.s), on Windows ' || fail "the first line names another console"
     has "$work/summary.md" "\`$(plain "$work/out" | tail -1)\`, exit code 0."
     run_kit classic "$kit" "$work/wrong" "/expect pseudoconsole"
     ended "$work/wrong" $? "0 passed, 1 failed" 1
@@ -115,21 +114,19 @@ check_full_path() {
 
 # In a pseudoconsole of 60 x 15 cells, a small Windows Terminal pane, as CI's
 # second run: the tests that need a larger buffer skip, saying why, and a
-# planted difference of the space table is found, both in the summary.
+# planted difference of the space table is found, both in the summary.  (A
+# second pseudoconsole after it in one Wine session hangs now and then.)
 check_small_pseudoconsole() {
     local name
     CELLATTR_TEST_CONSOLE_REFUSES=1 CELLATTR_TEST_SPACE_TABLE_DIFFERS=2028 SIZE="/size 60x15" \
         run_kit pseudoconsole "$kit" "$work/out" "/expect pseudoconsole /summary \"$(windows_path "$work/summary.md")\""
     ended "$work/out" $? '[1-9][0-9]* passed, 0 failed, 6 skipped' 0
-    head -1 "$work/out" | grep -q '^run-tests: running in a pseudoconsole (Wine.s), on Windows ' ||
-        fail "the first line does not name the pseudoconsole"
+    head -1 "$work/out" | grep -q '^run-tests: running in a pseudoconsole (Wine.s), on Windows ' || fail "the first line names another console"
     for name in $(sed -n '/kMayNeedALargerBuffer/,/};/s/^ *"\(.*\)",$/\1/p' "$root/kit/judge.h"); do
         plain "$work/summary.md" | grep -qx "$name: the console refused .*; it has a 60 x 15 screen buffer with its window of 60 x 15 at column 0, row 0" ||
             fail "the summary gives no reason for $name naming a 60 x 15 console"
     done
     has "$work/summary.md" "U+2028: the native space table says not space; this Windows says space (iswspace), space (GetStringTypeW)"
-    SIZE="/size 60x15" run_kit pseudoconsole "$kit" "$work/wrong" "/expect classic"
-    ended "$work/wrong" $? "0 passed, 1 failed" 1
 }
 
 # As Explorer starts a double-clicked batch file, in a console of its own,
@@ -178,7 +175,8 @@ check_broken_programs() {
 }
 
 # Refused at once: run-tests.cmd alone, as Explorer takes it out of the zip
-# when it is double-clicked there, and a folder whose name has a ";".
+# when it is double-clicked there, a folder whose name has a ";", and
+# /expect classic in a pseudoconsole.
 check_refusals() {
     mkdir -p "$work/alone" && cp "$standin/run-tests.cmd" "$work/alone/"
     run_kit terminal "$work/alone" "$work/out"
@@ -189,6 +187,8 @@ check_refusals() {
     ended "$work/semicolon" $? "0 passed, 1 failed" 1
     plain "$work/semicolon" | head -1 | grep -q '^run-tests: the kit.s folder name has a ";"' &&
         [ "$(plain "$work/semicolon" | wc -l)" -eq 2 ] || fail "no refusal in one line"
+    run_kit pseudoconsole "$kit" "$work/wrong" "/expect classic"
+    ended "$work/wrong" $? "0 passed, 1 failed" 1
 }
 
 check="${1:-}"

@@ -9,11 +9,12 @@
 //   silent   (or anything else) prints nothing, writes no report, exits 0;
 //   launch   starts CELLATTR_IMPOSTOR_COMMAND in a console of its own, as
 //            Explorer starts a double-clicked batch file, and is the person
-//            in front of it: once the console asks for a key, it waits two
-//            seconds, presses one, prints what the console showed and exits
-//            with the command's exit code; with 3 where the command ended
-//            without asking, 4 where it never asked, 5 where it did not wait
-//            for the key, 6 where the key did not end it.
+//            in front of it: two seconds after the kit's run has ended, it
+//            looks at the console, presses a key where it asks for one,
+//            prints what the console showed and exits with the command's
+//            exit code; with 3 where the command ended before the run did,
+//            5 where it did not wait, 4 where the console asked for no key,
+//            6 where the key did not end it.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -96,16 +97,25 @@ int Launch()
                                                CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
                                                &process))
         return 125;
-    FreeConsole();
-    std::wstring screen;
-    int result = 4;
-    for (int i = 0; i < 600 && result == 4; ++i) {
-        screen = Screen(process.dwProcessId);
-        if (screen.find(L"press a key") != std::wstring::npos)
-            result = WaitForSingleObject(process.hProcess, 2000) == WAIT_OBJECT_0 ? 5 : 0;
-        else if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0)
-            result = 3;
+    // The kit holds its lock while it runs: a kit still there once it has
+    // let go is waiting.  (Attached to its console to look, this program
+    // would share the console, and the kit would not wait.)
+    wchar_t temp[MAX_PATH + 1] = L"";
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::wstring lock = std::wstring(temp) + L"cellattr-kit.lock";
+    bool held = false, gone = false;
+    for (int i = 0; i < 1200 && !gone; ++i) {
+        bool there = GetFileAttributesW(lock.c_str()) != INVALID_FILE_ATTRIBUTES;
+        gone = held && !there;
+        held = held || there;
+        if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
+            return 3;
     }
+    if (WaitForSingleObject(process.hProcess, 2000) == WAIT_OBJECT_0)
+        return 5;
+    FreeConsole();
+    std::wstring screen = Screen(process.dwProcessId);
+    int result = screen.find(L"press a key") == std::wstring::npos ? 4 : 0;
     if (result == 0) {
         PressAKey(process.dwProcessId);
         DWORD code = 6;
