@@ -195,9 +195,10 @@ judge::Step Start(const std::wstring& program, const std::wstring& arguments,
     if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, inherit,
                         CREATE_SUSPENDED | (inherit ? EXTENDED_STARTUPINFO_PRESENT : 0), nullptr,
                         folder.c_str(), &startup.StartupInfo, &process)) {
-        step.notStarted = SystemText(GetLastError());
+        const DWORD error = GetLastError();
+        step.notStarted = SystemText(error);
         if (step.notStarted.empty())
-            step.notStarted = "error " + std::to_string(GetLastError());
+            step.notStarted = "error " + std::to_string(error);
     } else {
         HANDLE job = CreateJobObjectW(nullptr, nullptr);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
