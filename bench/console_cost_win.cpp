@@ -169,7 +169,7 @@ int wmain(int argc, wchar_t** argv)
     std::snprintf(heading, sizeof heading, "console_cost: in %s, %s; %d rounds, medians per call",
                   kind.c_str(), layout.c_str(), rounds);
     std::printf("%s\n", heading);
-    std::string table = std::string("### measure-cost.cmd: ") + heading +
+    std::string table = std::string("### measure-cost: ") + heading +
                         "\n\n| cells | (a) @CELLATTR | (b) console calls | a/b | paired a/b |\n"
                         "|---|---|---|---|---|\n";
     for (const Case& c : kCases) {
