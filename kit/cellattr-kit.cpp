@@ -28,6 +28,7 @@
 #include "kit_suites.h"
 
 #include "../standin/console_layout.h"
+#include "../tests/win_files.h"
 
 #include <windows.h>
 #include <winternl.h>
@@ -36,7 +37,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cwctype>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,16 +47,6 @@ const char* gName = "cellattr-kit";  // the subcommand, as its lines start
 
 constexpr DWORD kSuiteSeconds = 300, kListSeconds = 60, kCostSeconds = 600, kDemoSeconds = 300;
 constexpr DWORD kKeySeconds = 300;
-
-std::string Utf8(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
-}
 
 std::wstring Wide(const std::string& text)
 {
@@ -86,21 +76,11 @@ void Say(const std::string& line)
     }
 }
 
-// A whole file, or nothing where it cannot be read.
+// A whole file, or nothing where it cannot be opened.
 std::optional<std::string> ReadAll(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::nullopt;
     std::string text;
-    char buffer[65536];
-    DWORD got;
-    bool read = true;
-    while ((read = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
-    return read ? std::optional<std::string>(text) : std::nullopt;
+    return ReadFileBytes(path, &text) ? std::optional<std::string>(text) : std::nullopt;
 }
 
 bool AppendAll(const std::wstring& path, const std::string& text)
@@ -126,19 +106,6 @@ std::wstring FullPath(const std::wstring& path)
     wchar_t full[MAX_PATH * 4];
     DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
     return n > 0 && n < MAX_PATH * 4 ? std::wstring(full, n) : path;
-}
-
-// The system's text for an error, on one line; ntdll's for a status code.
-std::string SystemText(DWORD error, HMODULE from = nullptr)
-{
-    wchar_t text[1024];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK |
-                                 (from ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM),
-                             from, error, 0, text, 1024, nullptr);
-    std::wstring words(text, n);
-    while (!words.empty() && iswspace(words.back()))
-        words.pop_back();
-    return Utf8(words);
 }
 
 // The system's words for an exit code that is a status of Windows
@@ -509,8 +476,8 @@ int RunTests(const Kit& kit, const std::vector<std::wstring>& args)
                 RunSuite(kit, suite, logs + std::to_wstring(++number) + L"\\", seconds));
         }
         Say("");
-        if (judge::Count(run).skipped > 0)
-            Say("run-tests: this console refused what " + std::to_string(judge::Count(run).skipped) +
+        if (const int skipped = judge::Count(run).skipped; skipped > 0)
+            Say("run-tests: this console refused what " + std::to_string(skipped) +
                 " tests need, each as said above. A classic console window allows it: to run "
                 "them too, type conhost.exe in the Run box, Windows+R, and run run-tests.cmd in "
                 "the window that opens.");
@@ -530,18 +497,10 @@ int RunTests(const Kit& kit, const std::vector<std::wstring>& args)
 // A program that ran, as its batch file tells it; empty where it ended well.
 std::string Ended(const std::wstring& program, const judge::Step& step)
 {
-    if (!step.notStarted.empty())
-        return Utf8(program) + " could not be started: " + step.notStarted;
-    if (step.timedOut)
-        return Utf8(program) + " did not end within " + std::to_string(step.limit) +
-               " s, and was ended";
-    if (step.exitCode == 0)
-        return {};
-    char code[16];
-    std::snprintf(code, sizeof code, step.exitCode >= 0x80000000u ? "0x%08lX" : "%lu",
-                  static_cast<unsigned long>(step.exitCode));
-    return Utf8(program) + " ended with exit code " + code +
-           (step.codeWords.empty() ? "" : " (" + step.codeWords + ")");
+    std::string fault = judge::StepFault(step, "end");
+    if (fault.empty() && step.exitCode != 0)
+        fault = "it ended with " + judge::ExitCode(step);
+    return fault.empty() ? fault : Utf8(program) + ": " + fault;
 }
 
 int MeasureCost(const Kit& kit, const std::vector<std::wstring>& args)

@@ -65,18 +65,6 @@ std::optional<json> Suites(const std::optional<std::string>& text)
     return std::nullopt;
 }
 
-std::string ExitCode(const Step& step)
-{
-    char number[16];
-    std::snprintf(number, sizeof number, step.exitCode >= 0x80000000u ? "0x%08X" : "%u",
-                  static_cast<unsigned>(step.exitCode));
-    std::string words = step.codeWords;
-    while (!words.empty() && (words.back() == '.' || words.back() == ' '))
-        words.pop_back();
-    std::string text = "exit code " + std::string(number);
-    return words.empty() ? text : text + " (" + words + ")";
-}
-
 std::string Property(const json& test, const char* key)
 {
     auto it = test.find(key);
@@ -94,7 +82,20 @@ void Lines(const std::string& text, std::vector<std::string>& lines)
     }
 }
 
-// Why a step went wrong before its report can be read; empty where it did not.
+}  // namespace
+
+std::string ExitCode(const Step& step)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, step.exitCode >= 0x80000000u ? "0x%08X" : "%u",
+                  static_cast<unsigned>(step.exitCode));
+    std::string words = step.codeWords;
+    while (!words.empty() && (words.back() == '.' || words.back() == ' '))
+        words.pop_back();
+    std::string text = "exit code " + std::string(number);
+    return words.empty() ? text : text + " (" + words + ")";
+}
+
 std::string StepFault(const Step& step, const char* doing)
 {
     if (!step.notStarted.empty())
@@ -104,8 +105,6 @@ std::string StepFault(const Step& step, const char* doing)
                " s, and was ended";
     return {};
 }
-
-}  // namespace
 
 Verdict JudgeSuite(const SuiteRun& suite)
 {

@@ -52,6 +52,13 @@ struct Verdict {
 
 [[nodiscard]] Verdict JudgeSuite(const SuiteRun& run);
 
+// "exit code 0xC0000005 (Invalid access to memory location)": codes of
+// 0x80000000 and above in hexadecimal, with the system's words.
+[[nodiscard]] std::string ExitCode(const Step& step);
+// Why a step went wrong before its report could be read: it could not be
+// started, or did not `doing` ("end") within its limit; empty where neither.
+[[nodiscard]] std::string StepFault(const Step& step, const char* doing);
+
 // What a run must prove, as /expect asks.
 enum class Expect { Nothing, Classic, Pseudoconsole };
 

@@ -51,7 +51,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cwctype>
 #include <string>
 #include <thread>
 #include <utility>
@@ -72,34 +71,10 @@ bool Exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string Utf8(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
-}
-
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to)
 {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
-}
-
-// The system's text for an error code, on one line without trailing blanks,
-// as the plugin's error reports print it.
-std::string SystemText(unsigned long code)
-{
-    wchar_t buffer[1024];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                 FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                             nullptr, code, 0, buffer, 1024, nullptr);
-    std::wstring text(buffer, n);
-    while (!text.empty() && iswspace(text.back()))
-        text.pop_back();
-    return Utf8(text);
 }
 
 // An expected file in the words of this machine (see the top of the file).
