@@ -1,30 +1,21 @@
-// pseudoconsole.exe - a stand-in of Windows Terminal for the test kit: it
-// runs a command line inside a new pseudoconsole, made with
-// CreatePseudoConsole, as Windows Terminal hosts every console program, so
-// that the kit can be run in one from a script or a CI job.
+// pseudoconsole.exe - a stand-in of Windows Terminal for the test kit: runs
+// a command line in a new pseudoconsole (CreatePseudoConsole), as Windows
+// Terminal hosts every console program, so that the kit can run in one from
+// a script or a CI job.  Its usage is in kUsage below.
 //
-//   pseudoconsole [/size COLUMNSxROWS] COMMAND [ARGUMENTS...]
+// What the pseudoconsole draws is copied to our standard output, so that it
+// never waits on a full pipe, except on a console, which would take the
+// terminal's own sequences as its own.  Its device-attributes query is
+// answered, as a terminal does: a console host made with
+// PSEUDOCONSOLE_INHERIT_CURSOR waits for the answer (microsoft/terminal's
+// src/host/VtIo.cpp), and the answer costs nothing otherwise.
 //
-// It runs the rest of its own command line, exactly as written, in a
-// pseudoconsole of 120 x 30 cells (Windows Terminal's default size), or of
-// the size given (a small pane, say 60x15), and ends with the command's exit
-// code.  All the while it reads what the pseudoconsole draws (text and VT
-// sequences) and copies it to its own standard output, so that the
-// pseudoconsole never waits on a full pipe; redirect it to keep it.  On a
-// console it copies nothing: the console would take the sequences that
-// start a terminal's session (win32-input-mode, focus reports, a device
-// query) as its own, show them as garbage, or leave its terminal in a mode
-// that garbles later key presses.  The command's own output should go to a
-// file:
-//
-//   pseudoconsole cmd /c ""C:\kit\run-tests.cmd" >"C:\kit.txt" 2>&1" >screen.txt
-//
-// It answers the pseudoconsole's device-attributes query, as a terminal
-// does: newer console hosts ask it at their start and wait for the answer.
-//
-// Its own failures (no pseudoconsole in this Windows, a command that does
-// not start, a size it cannot read) are told in one line on standard error,
-// with exit code 125.
+// Once the command has ended, closing the pseudoconsole and reading the last
+// of its output get kEndSeconds: ClosePseudoConsole waits for the console
+// host (Windows before build 26100, and Wine), and the read ends only when
+// every copy of the output pipe is closed.  Past that, one line on standard
+// error says which wait ran over, and we end with the command's exit code.
+// Our own failures are one line on standard error, with exit code 125.
 
 // The pseudoconsole's declarations come with Windows 10 1809 (RS5).  The
 // functions are looked up when the program runs, so that an older Windows
@@ -36,6 +27,7 @@
 #include "../command_line.h"
 #include "../console_layout.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -45,6 +37,14 @@ namespace {
 
 constexpr int kOwnFailure = 125;
 constexpr COORD kDefaultSize{120, 30};
+constexpr DWORD kEndSeconds = 5;
+constexpr wchar_t kUsage[] =
+    L"usage: pseudoconsole [/size COLUMNSxROWS] COMMAND [ARGUMENTS...]\n"
+    L"  runs COMMAND, exactly as written, in a pseudoconsole of 120 x 30 cells or of\n"
+    L"  the size given, copies what it draws to standard output unless that is a\n"
+    L"  console, and ends with the command's exit code; send the command's own\n"
+    L"  output to a file:\n"
+    L"    pseudoconsole cmd /c \"\"C:\\kit\\run-tests.cmd\" >\"C:\\kit.txt\" 2>&1\" >screen.txt\n";
 
 int Fail(const wchar_t* what, DWORD error)
 {
@@ -106,6 +106,24 @@ HANDLE DrawingTarget()
 using CreateFn = HRESULT(WINAPI*)(COORD, HANDLE, HANDLE, DWORD, HPCON*);
 using CloseFn = void(WINAPI*)(HPCON);
 
+// What the end waits for, and the exit code it ends with, for the watchdog.
+std::atomic<const wchar_t*> gEndWait{nullptr};
+std::atomic<DWORD> gEndCode{kOwnFailure};
+
+// Started when the command has ended: where closing and draining take longer
+// than kEndSeconds, says which wait ran over and ends us.  Under Wine a
+// console host that starts the desktop process hands it its standard
+// handles, our output pipe among them, and the read never ends.
+DWORD WINAPI Watchdog(void*)
+{
+    Sleep(kEndSeconds * 1000);
+    std::fwprintf(stderr, L"pseudoconsole: %ls did not end within %lu s of the command's end; "
+                          L"ending with the command's exit code\n",
+                  gEndWait.load(), kEndSeconds);
+    std::fflush(stderr);
+    ExitProcess(gEndCode.load());
+}
+
 }  // namespace
 
 int main()
@@ -122,7 +140,7 @@ int main()
         }
     }
     if (command.empty()) {
-        std::fwprintf(stderr, L"usage: pseudoconsole [/size COLUMNSxROWS] COMMAND [ARGUMENTS...]\n");
+        std::fwprintf(stderr, L"%ls", kUsage);
         return kOwnFailure;
     }
     HANDLE drawing = DrawingTarget();
@@ -181,6 +199,7 @@ int main()
             error = ERROR_GEN_FAILURE;
     }
 
+    // The command's own time is its caller's to bound, as a terminal's is.
     DWORD code = kOwnFailure;
     if (error == 0) {
         WaitForSingleObject(process.hProcess, INFINITE);
@@ -188,9 +207,13 @@ int main()
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
+    gEndCode = error != 0 ? kOwnFailure : code;
+    gEndWait = L"ClosePseudoConsole";
+    CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
     // Closing the pseudoconsole ends what is left in it and then its output,
     // which ends the drain.
     close(console);
+    gEndWait = L"the read of the pseudoconsole's output";
     drain.join();
     CloseHandle(outputRead);
     CloseHandle(inputWrite);
