@@ -20,7 +20,7 @@ fi
 wine_session || exit 1
 
 work="$(mktemp -d)"
-wine_cleanup+=("rm -rf $(printf %q "$work")")
+wine_at_end "rm -rf $(printf %q "$work")"
 demo="$root/build/demo"
 mkdir -p "$demo"
 rm -f "$demo/screen.svg"
@@ -30,7 +30,7 @@ command=(cmdproc.exe /o "$(windows_path "$work/out")" /e "$(windows_path "$work/
          "$(windows_path "$root/demo/demo.btm")")
 
 if [ -t 0 ] && [ -t 1 ]; then
-    (cd "$demo" && "$WINE" "$bin/${command[0]}" "${command[@]:1}")
+    (cd "$demo" && wine_bounded "${command[0]}" "$WINE" "$bin/${command[0]}" "${command[@]:1}")
     rc=$?
 else
     wine_on_terminal "$demo" /dev/null /dev/null "$bin/${command[0]}" "${command[@]:1}"

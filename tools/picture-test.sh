@@ -18,7 +18,7 @@ fail() {  # why
 [ -f "$bin/cmdproc.exe" ] || fail "$bin/cmdproc.exe is missing; build first (tools/build.sh)"
 wine_session || fail "no Wine session"
 work="$(mktemp -d)"
-wine_cleanup+=("rm -rf $(printf %q "$work")")
+wine_at_end "rm -rf $(printf %q "$work")"
 cp "$root/tests/picture/screen.btm" "$work/"
 wine_on_terminal "$work" "$work/out.txt" "$work/err.txt" "$bin/cmdproc.exe" screen.btm
 rc=$?

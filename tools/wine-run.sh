@@ -15,7 +15,7 @@ wine_session || exit 1
 program="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 shift
 work="$(mktemp -d)"
-wine_cleanup+=("rm -rf $(printf %q "$work")")
+wine_at_end "rm -rf $(printf %q "$work")"
 
 wine_on_terminal "$(dirname "$program")" "$work/out" "$work/err" "$program" "$@"
 rc=$?
