@@ -14,7 +14,7 @@
 //            prints what the console showed and exits with the command's
 //            exit code; with 3 where the command ended before the run did,
 //            5 where it did not wait, 4 where the console asked for no key,
-//            6 where the key did not end it.
+//            6 where the key did not end it, 7 where the run did not end.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -111,6 +111,10 @@ int Launch()
         if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0)
             return 3;
     }
+    if (!gone) {
+        std::printf("impostor: the kit's run did not end within 60 s\n");
+        return 7;
+    }
     if (WaitForSingleObject(process.hProcess, 2000) == WAIT_OBJECT_0)
         return 5;
     FreeConsole();
@@ -121,6 +125,8 @@ int Launch()
         DWORD code = 6;
         if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
             GetExitCodeProcess(process.hProcess, &code);
+        else
+            std::printf("impostor: the kit did not end within 30 s of the key\n");
         result = static_cast<int>(code);
     }
     std::printf("%ls", screen.c_str());
