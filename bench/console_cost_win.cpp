@@ -24,6 +24,7 @@
 // what it showed.
 #include "../host/host_limits.h"
 #include "../standin/console_layout.h"
+#include "../standin/no_fault_ui.h"
 #include "../tests/scratch_console.h"
 
 #include <windows.h>
@@ -139,6 +140,7 @@ void Append(const wchar_t* path, const std::string& text)
 
 int wmain(int argc, wchar_t** argv)
 {
+    NoFaultUi();
     int rounds = 2001;
     const wchar_t* summary = nullptr;
     for (int i = 1; i < argc; ++i) {

@@ -43,6 +43,7 @@
 #include "win_files.h"
 
 #include "../standin/console_layout.h"
+#include "../standin/no_fault_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -292,6 +293,7 @@ std::vector<std::wstring> Cases()
 
 int wmain(int argc, wchar_t** argv)
 {
+    NoFaultUi();
     ::testing::InitGoogleTest(&argc, argv);
     progress::Install();
     if (argc > 2) {

@@ -16,6 +16,7 @@
 // kBuiltins (builtins.cpp).
 #include "cmdproc.h"
 
+#include "../no_fault_ui.h"
 #include "../takecmd/standin_host.h"
 #include "../../tests/scratch_console.h"
 
@@ -65,6 +66,7 @@ void DescribeTheRun()
 
 int wmain(int argc, wchar_t** argv)
 {
+    NoFaultUi();
     std::u16string batchFile, outPath, errPath;
     bool ownBuffer = false;
     for (int i = 1; i < argc; ++i) {

@@ -26,6 +26,7 @@
 
 #include "../command_line.h"
 #include "../console_layout.h"
+#include "../no_fault_ui.h"
 
 #include <atomic>
 #include <cstdio>
@@ -128,6 +129,7 @@ DWORD WINAPI Watchdog(void*)
 
 int main()
 {
+    NoFaultUi();
     std::wstring command = command_line::Tail();
     COORD size = kDefaultSize;
     if (command.compare(0, 6, L"/size ") == 0) {
