@@ -16,11 +16,13 @@
 //
 // Every program gets this program's standard handles and no other handle,
 // an environment without GoogleTest's settings, the error mode that keeps
-// the system's boxes away (a crash, a missing DLL end the program with
-// their code), and a job that ends it and whatever it started at its time
-// limit, or should this program end first.  Where the console goes when
-// the run ends (a double-clicked batch file's window), it waits for a key,
-// or five minutes, before it ends.
+// the system's boxes away (a missing DLL, or a crash that reaches the
+// unhandled-exception filter, ends the program with its code; a fail-fast
+// skips that filter, see no_fault_ui.h), and a job that ends it and whatever
+// it started at its time limit, or should this program end first.  QuickEdit
+// is off for the run.  Where the console goes when the run ends (a
+// double-clicked batch file's window), it waits for a key, or five minutes,
+// before it ends.
 //
 // For tests only: CELLATTR_TEST_TIME_LIMIT=SECONDS shortens each suite's
 // time limits, so that tools/kit-test.sh can end a suite that never ends.
@@ -28,6 +30,7 @@
 #include "kit_suites.h"
 
 #include "../standin/console_layout.h"
+#include "../standin/no_fault_ui.h"
 #include "../tests/win_files.h"
 
 #include <windows.h>
@@ -119,6 +122,16 @@ std::string CodeWords(DWORD code)
     return words.empty() ? SystemText(code, GetModuleHandleW(L"ntdll.dll")) : words;
 }
 
+// "Access is denied (error 5)": the system's words for an error, and its number.
+std::string ErrorWords(DWORD error)
+{
+    std::string words = SystemText(error);
+    while (!words.empty() && words.back() == '.')
+        words.pop_back();
+    const std::string number = "error " + std::to_string(error);
+    return words.empty() ? number : words + " (" + number + ")";
+}
+
 // Runs `program arguments` in `folder` for at most `seconds`, in a job of
 // its own that ends it and what it started, with our standard handles alone
 // (its output to NUL where `quiet`).
@@ -162,27 +175,33 @@ judge::Step Start(const std::wstring& program, const std::wstring& arguments,
     if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, inherit,
                         CREATE_SUSPENDED | (inherit ? EXTENDED_STARTUPINFO_PRESENT : 0), nullptr,
                         folder.c_str(), &startup.StartupInfo, &process)) {
-        const DWORD error = GetLastError();
-        step.notStarted = SystemText(error);
-        if (step.notStarted.empty())
-            step.notStarted = "error " + std::to_string(error);
+        step.notStarted = ErrorWords(GetLastError());
     } else {
         HANDLE job = CreateJobObjectW(nullptr, nullptr);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags =
             JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
-        if (job == nullptr ||
-            !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
-                                     sizeof limits) ||
-            !AssignProcessToJobObject(job, process.hProcess))
-            Say(std::string(gName) + ": no job for " + Utf8(program) + " (error " +
-                std::to_string(GetLastError()) +
-                "): at its time limit it alone is ended, and what it started lives on");
+        // Assigning fails where we are in a job that allows none inside it
+        // (before Windows 8): then the program is ended by itself.  For tests
+        // only, CELLATTR_TEST_NO_JOB=1 fails it so.
+        wchar_t noJob[2];
+        const bool inJob = job != nullptr &&
+                           SetInformationJobObject(job, JobObjectExtendedLimitInformation,
+                                                   &limits, sizeof limits) &&
+                           (GetEnvironmentVariableW(L"CELLATTR_TEST_NO_JOB", noJob, 2) == 1
+                                ? (SetLastError(ERROR_ACCESS_DENIED), false)
+                                : AssignProcessToJobObject(job, process.hProcess) != 0);
+        static bool toldNoJob = false;
+        if (!inJob && !toldNoJob) {
+            toldNoJob = true;
+            Say(std::string(gName) + ": no job for the test programs (" + ErrorWords(GetLastError()) +
+                "): at a time limit only the program itself is ended, and what it started lives on");
+        }
         ResumeThread(process.hThread);
         CloseHandle(process.hThread);
         if (WaitForSingleObject(process.hProcess, seconds * 1000) != WAIT_OBJECT_0) {
             step.timedOut = true;
-            if (job == nullptr || !TerminateJobObject(job, 1))
+            if (!inJob || !TerminateJobObject(job, 1))
                 TerminateProcess(process.hProcess, 1);
             WaitForSingleObject(process.hProcess, 10000);
         }
@@ -264,6 +283,35 @@ bool WindowClosesWithUs()
     return judge::ConsoleGoesWithUs(others);
 }
 
+// A click in a classic console window, where QuickEdit is on, starts a
+// selection, and every write to the console waits until it ends: QuickEdit
+// is off while we run, and the person's mode comes back however we end.
+HANDLE gInput = nullptr;
+DWORD gInputMode = 0;
+
+void RestoreInputMode()
+{
+    if (gInput != nullptr)
+        SetConsoleMode(gInput, gInputMode | ENABLE_EXTENDED_FLAGS);
+}
+
+BOOL WINAPI RestoreOnBreak(DWORD)
+{
+    RestoreInputMode();
+    return FALSE;  // on to the default handler, which ends us
+}
+
+void TurnOffQuickEdit()
+{
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode;
+    if (!GetConsoleMode(in, &mode) ||
+        !SetConsoleMode(in, (mode | ENABLE_EXTENDED_FLAGS) & ~ENABLE_QUICK_EDIT_MODE))
+        return;
+    gInput = in, gInputMode = mode;
+    SetConsoleCtrlHandler(RestoreOnBreak, TRUE);
+}
+
 // Waits for a key, or kKeySeconds, whichever comes first.
 void WaitForAKey()
 {
@@ -285,18 +333,20 @@ void WaitForAKey()
 
 // A folder of our own under %TEMP%, new, whose name GoogleTest's narrow
 // file calls can open (its short name where the long one is outside the
-// system's code page); empty where there is none.
-std::wstring NewFolder(const wchar_t* prefix)
+// system's code page); empty, and *why, where there is none.
+std::wstring NewFolder(const wchar_t* prefix, std::string* why)
 {
     wchar_t temp[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    if (n == 0 || n > MAX_PATH)
-        return {};
-    for (int i = 0; i < 100; ++i) {
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp), error = GetLastError();
+    for (int i = 0; i < 100 && n > 0 && n <= MAX_PATH; ++i) {
         std::wstring folder = temp + std::wstring(prefix) + std::to_wstring(GetCurrentProcessId()) +
                               L"-" + std::to_wstring(GetTickCount() + i);
-        if (!CreateDirectoryW(folder.c_str(), nullptr))
-            continue;
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+            error = GetLastError();
+            if (error == ERROR_ALREADY_EXISTS)
+                continue;
+            break;
+        }
         BOOL lost = FALSE;
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, folder.c_str(), -1, nullptr, 0, nullptr,
                             &lost);
@@ -307,12 +357,15 @@ std::wstring NewFolder(const wchar_t* prefix)
                                 &lost);
             if (m == 0 || m >= MAX_PATH || lost) {
                 RemoveDirectoryW(folder.c_str());
+                *why = "its path has letters outside this Windows' code page, which the test "
+                       "programs cannot open, and no short name (8.3 names are off on that drive)";
                 return {};
             }
             folder = shortName;
         }
         return folder + L"\\";
     }
+    *why = ErrorWords(error);
     return {};
 }
 
@@ -452,17 +505,29 @@ int RunTests(const Kit& kit, const std::vector<std::wstring>& args)
         return Refuse({}, "run-tests: another run of the kit is in progress for this user, holding "
                           "\"" + Utf8(lockName) + "\": run it again when that one has ended.",
                       false);
-    const std::wstring logs = NewFolder(L"cellattr-kit-");
-    if (lock == INVALID_HANDLE_VALUE || logs.empty()) {
-        if (lock != INVALID_HANDLE_VALUE)
-            CloseHandle(lock);
+    // Access is denied where the file is read-only, or still held by a
+    // program (a virus scanner) after an earlier run deleted it.
+    if (lock == INVALID_HANDLE_VALUE)
+        return Refuse(summary, "run-tests: cannot open the lock file \"" + Utf8(lockName) +
+                                   "\", which keeps two runs apart: " +
+                                   ErrorWords(GetLastError()) + ".", true);
+    std::string why;
+    const std::wstring logs = NewFolder(L"cellattr-kit-", &why);
+    if (logs.empty()) {
+        CloseHandle(lock);
         return Refuse(summary, "run-tests: cannot make a new folder for the logs under TEMP (\"" +
-                                   Utf8(std::wstring(temp, n <= MAX_PATH ? n : 0)) + "\").", true);
+                                   Utf8(std::wstring(temp, n <= MAX_PATH ? n : 0)) + "\"): " +
+                                   why + ".", true);
     }
 
     judge::Run run;
     run.console = console_layout::Kind() + ", on Windows " + WindowsVersion();
-    Say("run-tests: running in " + run.console);
+    // What the run was asked to prove, said first, so that a job's summary
+    // shows that the argument reached us.
+    const std::string asked = expect == judge::Expect::Classic         ? "/expect classic"
+                              : expect == judge::Expect::Pseudoconsole ? "/expect pseudoconsole"
+                                                                       : "no /expect";
+    Say("run-tests: running in " + run.console + ", with " + asked);
     std::string wrong = expect == judge::Expect::Nothing ? "" : judge::WrongConsole(expect, run.console);
     if (!wrong.empty()) {
         run.problems.push_back("run-tests: " + wrong + ".");
@@ -485,7 +550,7 @@ int RunTests(const Kit& kit, const std::vector<std::wstring>& args)
     }
     for (const std::string& problem : run.problems)
         Say(problem);
-    if (!summary.empty() && !AppendAll(summary, judge::Summary("run-tests", run)))
+    if (!summary.empty() && !AppendAll(summary, judge::Summary("run-tests (" + asked + ")", run)))
         run.problems.push_back("run-tests: cannot write the summary to \"" + Utf8(summary) + "\".");
     RemoveDirectoryW(logs.c_str());
     CloseHandle(lock);
@@ -543,10 +608,11 @@ int RunDemo(const Kit& kit, const std::vector<std::wstring>& args)
         return Refuse({}, "run-demo: stand-in-host\\cmdproc.exe or demo\\demo.btm is missing: "
                           "unpack the whole zip into a folder first, then run run-demo.cmd there.",
                       false);
-    const std::wstring work = NewFolder(L"cellattr-demo-");
+    std::string why;
+    const std::wstring work = NewFolder(L"cellattr-demo-", &why);
     if (work.empty())
-        return Refuse({}, "run-demo: cannot make a new folder to run the demo in under TEMP.",
-                      false);
+        return Refuse({}, "run-demo: cannot make a new folder to run the demo in under TEMP: " +
+                              why + ".", false);
     // The demo's snap writes screen.svg into the folder it runs in.
     const std::wstring output = work + L"output.txt";
     judge::Step step = Start(program, L"/s /w /o \"" + output + L"\" /e \"" + output + L"\" \"" +
@@ -575,7 +641,8 @@ int RunDemo(const Kit& kit, const std::vector<std::wstring>& args)
 
 int main()
 {
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    NoFaultUi();  // and the programs we start inherit the error mode
+    TurnOffQuickEdit();
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::vector<std::wstring> args(argv + (argc > 1 ? 2 : argc), argv + argc);
@@ -593,5 +660,6 @@ int main()
         Say("usage: cellattr-kit run-tests|measure-cost|run-demo [ARGUMENTS...]");
     if (status != 2 && WindowClosesWithUs())
         WaitForAKey();
+    RestoreInputMode();
     return status;
 }

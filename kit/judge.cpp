@@ -1,5 +1,5 @@
 // judge.cpp - the test kit's judgement (judge.h): GoogleTest's JSON reports,
-// read with nlohmann-json, in the shapes of GoogleTest 1.12 to 1.16.  A list
+// read with nlohmann-json, in the shapes of GoogleTest 1.12 to 1.17.  A list
 // report names each suite and its tests; a run report gives each test a
 // "result" (COMPLETED, SKIPPED, or SUPPRESSED for one not run), its
 // "failures", and the properties it recorded as members of its own.  A

@@ -65,13 +65,28 @@ standin_kit() {  # folder, [real program...]
 
 # Runs SCRIPT (run-tests) of FOLDER with ARGS, its output into OUT, as a user
 # types its full path in another folder: on a pseudo-terminal's console
-# (terminal), in a console window of its own (classic: start /wait), or in
-# pseudoconsole.exe (/size in SIZE).  Paths go through the environment, so
-# that no shell quotes them.
+# (terminal), so by the wrapping impostor, which writes OUT.wrap (wrap), in a
+# console window of its own (classic: start /wait), or in pseudoconsole.exe
+# (/size in SIZE).  Paths go through the environment, so that no shell
+# quotes them.
 run_kit() {  # how, folder, out, [args], [script]
+    local run=(cmd.exe /d /c "$1.cmd") wrapped=/dev/null how=""
+    [ "$1" != wrap ] || run=("$impostor") wrapped="$3.wrap" how=wrap
     rm -f "$3"
     KIT="$(windows_path "$2")" OUT="$(windows_path "$3")" ARGS="${4:-}" SCRIPT="${5:-run-tests}" \
-        wine_on_terminal "$elsewhere" /dev/null "$work/err" cmd.exe /d /c "$1.cmd"
+        CELLATTR_IMPOSTOR_kit_impostor="$how" CELLATTR_IMPOSTOR_COMMAND="cmd.exe /d /c terminal.cmd" \
+        wine_on_terminal "$elsewhere" "$wrapped" "$work/err" "${run[@]}"
+}
+
+# Whether a process of this check's Wine session runs PROGRAM.
+running_here() {  # program
+    local process
+    for process in /proc/[0-9]*; do
+        tr '\0' '\n' 2>/dev/null <"$process/cmdline" | head -1 | grep -qF "$1" &&
+            tr '\0' '\n' 2>/dev/null <"$process/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+            return 0
+    done
+    return 1
 }
 
 begin() {
@@ -93,7 +108,10 @@ check_full_path() {
     run_kit classic "$kit" "$work/out" "/expect classic /summary \"$(windows_path "$work/summary.md")\""
     ended "$work/out" $? '[1-9][0-9]* passed, 0 failed' 0
     ! plain "$work/out" | grep -q '^skipped: \|^finding: \|press a key' || fail "a skip, a finding or a wait"
-    head -1 "$work/out" | grep -q '^run-tests: running in a classic console window (Wine.s), on Windows ' || fail "the first line names another console"
+    plain "$work/out" | head -1 | grep -qx 'run-tests: running in a classic console window (Wine.s), on Windows .*, with /expect classic' ||
+        fail "the first line names another console, or not /expect classic"
+    grep -q '^### run-tests (/expect classic): a classic console window' "$work/summary.md" ||
+        fail "the summary's heading does not name /expect classic"
     has "$work/summary.md" "\`$(plain "$work/out" | tail -1)\`, exit code 0."
     run_kit classic "$kit" "$work/wrong" "/expect pseudoconsole"
     ended "$work/wrong" $? "0 passed, 1 failed" 1
@@ -139,13 +157,16 @@ check_double_click() {
 # A program that crashes after its report, one missing, the real one
 # without a console stuck in its test past a limit cut to 8 s (a second run
 # meanwhile is refused), the real end to end one in a kit that lost a case;
-# then one that prints nothing and writes no report.
+# then one that prints nothing and writes no report.  The first run gives
+# its programs no job (CELLATTR_TEST_NO_JOB), as a job that nests none would,
+# and has QuickEdit on: the stuck program must end all the same, and the kit
+# turn QuickEdit off while it runs (as a suite sees it), and back on.
 check_broken_programs() {
-    local first i
+    local first i before during after
     standin_kit "$work/kit" cellattr_detached_tests.exe cellattr_e2e_tests.exe
     rm "$work/kit/stand-in-host/cellattr_plugin_tests.exe" "$work/kit/e2e/console.out"
     (CELLATTR_IMPOSTOR=crashes CELLATTR_TEST_HANG=Detached.OpeningTheConsoleFails \
-        CELLATTR_TEST_TIME_LIMIT=8 run_kit terminal "$work/kit" "$work/out") &
+        CELLATTR_TEST_TIME_LIMIT=8 CELLATTR_TEST_NO_JOB=1 run_kit wrap "$work/kit" "$work/out") &
     first=$!
     for ((i = 0; i < 240; i++)); do
         plain "$work/out" | grep -q '^== the plugin in a process without a console' && break || sleep 0.25
@@ -155,6 +176,15 @@ check_broken_programs() {
     [ "$(plain "$work/second" | wc -l)" -eq 1 ] || fail "the second run said more than one line"
     wait $first
     ended "$work/out" $? "0 passed, 4 failed" 1
+    plain "$work/out" | grep -q '^run-tests: no job for the test programs (.*error 5)): ' ||
+        fail "the kit did not say that its programs had no job"
+    ! running_here cellattr_detached_tests.exe || fail "the program that outran its limit still runs"
+    mode() { plain "$1" | sed -n "s/^impostor: input mode $2: 0x\([0-9A-F]*\)\$/\1/p" | head -1; }
+    before="$(mode "$work/out.wrap" before)" during="$(mode "$work/out" during)"
+    after="$(mode "$work/out.wrap" after)"
+    echo "  input mode 0x$before before the run, 0x$during during it, 0x$after after it"
+    [ -n "$during" ] && ((0x$before & 0x40)) && ! ((0x$during & 0x40)) && [ "$after" = "$before" ] ||
+        fail "QuickEdit (0x40) was not on, off while the kit ran, and on again"
     # The system's words for the code are Windows' own, and Wine's differ.
     plain "$work/out" | grep -qx '\*\* cellattr_tests.exe counts as one failure: it ended with exit code 0xC0000005 (.*), though its report shows no failure\.' ||
         fail "no line on the crash of cellattr_tests.exe"
@@ -168,13 +198,15 @@ check_broken_programs() {
 }
 
 # Refused at once: run-tests.cmd alone, as Explorer takes it out of the zip
-# when it is double-clicked there, a folder whose name has a ";", and
-# /expect classic in a pseudoconsole.  The session starts no desktop of its
-# own (winemenubuilder does, at its start), so that the pseudoconsole's
-# console host starts it, and hands it its standard handles, our output
-# pipe among them: pseudoconsole.exe must end all the same, with the kit's
-# exit code, and say which wait it gave up.
+# when it is double-clicked there, a folder whose name has a ";", a lock
+# file that cannot be opened (a folder in its place: Wine lets root write a
+# read-only file), and /expect classic in a pseudoconsole.  The session
+# starts no desktop of its own (winemenubuilder does, at its start), so that
+# the pseudoconsole's console host starts it, and hands it its standard
+# handles, our output pipe among them: pseudoconsole.exe must end all the
+# same, with the kit's exit code, and say which wait it gave up.
 check_refusals() {
+    local lock
     export WINEDLLOVERRIDES="winemenubuilder.exe=d"
     mkdir -p "$work/alone" && cp "$standin/run-tests.cmd" "$work/alone/"
     run_kit terminal "$work/alone" "$work/out"
@@ -185,6 +217,13 @@ check_refusals() {
     ended "$work/semicolon" $? "0 passed, 1 failed" 1
     plain "$work/semicolon" | head -1 | grep -q '^run-tests: the kit.s folder name has a ";"' &&
         [ "$(plain "$work/semicolon" | wc -l)" -eq 2 ] || fail "no refusal in one line"
+    lock="$WINEPREFIX/drive_c/users/$(id -un)/Temp/cellattr-kit.lock"
+    mkdir -p "$lock"
+    run_kit terminal "$kit" "$work/locked"
+    ended "$work/locked" $? "0 passed, 1 failed" 1
+    plain "$work/locked" | head -1 | grep -q '^run-tests: cannot open the lock file ".*cellattr-kit.lock", which keeps two runs apart: .*(error 5)\.$' ||
+        fail "no line on the lock file, with the system's words"
+    rmdir "$lock"
     run_kit pseudoconsole "$kit" "$work/wrong" "/expect classic"
     ended "$work/wrong" $? "0 passed, 1 failed" 1
     has "$work/err" "pseudoconsole: the read of the pseudoconsole's output did not end within 5 s of the command's end; ending with the command's exit code"

@@ -14,7 +14,10 @@
 //            prints what the console showed and exits with the command's
 //            exit code; with 3 where the command ended before the run did,
 //            5 where it did not wait, 4 where the console asked for no key,
-//            6 where the key did not end it, 7 where the run did not end.
+//            6 where the key did not end it, 7 where the run did not end;
+//   wrap     runs CELLATTR_IMPOSTOR_COMMAND with QuickEdit on, and ends with
+//            its exit code, 7 past 120 s; it, and honest and crashes, print
+//            the console's input mode.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -86,16 +89,46 @@ void PressAKey(DWORD id)
     FreeConsole();
 }
 
-int Launch()
+void SayInputMode(const char* when)
+{
+    DWORD mode = 0;
+    GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode);
+    std::printf("impostor: input mode %s: 0x%lX\n", when, mode);
+    std::fflush(stdout);
+}
+
+bool StartCommand(BOOL inherit, DWORD flags, PROCESS_INFORMATION* process)
 {
     wchar_t line[4096];
     DWORD n = GetEnvironmentVariableW(L"CELLATTR_IMPOSTOR_COMMAND", line, 4096);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    return n > 0 && n < 4096 &&
+           CreateProcessW(nullptr, line, nullptr, nullptr, inherit, flags, nullptr, nullptr,
+                          &startup, process);
+}
+
+int Wrap()
+{
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0, code = 7;
     PROCESS_INFORMATION process{};
-    if (n == 0 || n >= 4096 || !CreateProcessW(nullptr, line, nullptr, nullptr, FALSE,
-                                               CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
-                                               &process))
+    if (!GetConsoleMode(in, &mode) ||
+        !SetConsoleMode(in, mode | ENABLE_EXTENDED_FLAGS | ENABLE_QUICK_EDIT_MODE))
+        return 125;
+    SayInputMode("before");
+    if (!StartCommand(TRUE, 0, &process))
+        return 125;
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    SayInputMode("after");
+    return static_cast<int>(code);
+}
+
+int Launch()
+{
+    PROCESS_INFORMATION process{};
+    if (!StartCommand(FALSE, CREATE_NEW_CONSOLE, &process))
         return 125;
     // The kit holds its lock while it runs: a kit still there once it has
     // let go is waiting.  (Attached to its console to look, this program
@@ -143,10 +176,11 @@ int main(int argc, char** argv)
     const char* own = std::getenv(("CELLATTR_IMPOSTOR_" + name.substr(0, name.rfind('.'))).c_str());
     const char* any = std::getenv("CELLATTR_IMPOSTOR");
     const std::string how = own != nullptr ? own : any != nullptr ? any : "";
-    if (how == "launch")
-        return Launch();
+    if (how == "launch" || how == "wrap")
+        return how == "launch" ? Launch() : Wrap();
     if (how != "honest" && how != "crashes")
         return 0;
+    SayInputMode("during");
     bool listing = false;
     for (int i = 1; i < argc; ++i)
         listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
