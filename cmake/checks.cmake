@@ -56,6 +56,10 @@ set_tests_properties(static-analysis actionlint picture PROPERTIES LABELS projec
 # has uncommitted changes, which a clone cannot have).
 add_test(NAME release COMMAND ${tools}/dist.sh --no-check)
 set_tests_properties(release PROPERTIES FIXTURES_SETUP release LABELS project)
+# What the release job checks before it publishes: the version's section in
+# CHANGELOG.md, the zips that carry it, SHA256SUMS.
+add_test(NAME release.check COMMAND ${tools}/release-check.sh ${root}/dist)
+set_tests_properties(release.check PROPERTIES FIXTURES_REQUIRED release LABELS project)
 add_test(NAME release.reproduces COMMAND ${tools}/dist.sh --reproduce)
 set_tests_properties(release.reproduces PROPERTIES FIXTURES_REQUIRED release SKIP_RETURN_CODE 77
   LABELS project TIMEOUT 900)

@@ -55,12 +55,15 @@ mkdir -p build
 # step writes down.
 version="$(cat build/win/version.txt 2>/dev/null)" || fail "build/win/version.txt is missing"
 [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "build/win/version.txt holds \"$version\""
+repository="$(cat build/win/repository.txt 2>/dev/null)" || fail "build/win/repository.txt is missing"
+[[ "$repository" =~ ^[A-Za-z0-9_.-]+/[A-Za-z0-9_.-]+$ ]] || fail "build/win/repository.txt holds \"$repository\""
 plugin_zip="CellAttr-$version-win-x64.zip"
 kit_zip="CellAttr-$version-win-x64-tests.zip"
 
-# A text for Windows: CRLF line ends, and the version where it says @VERSION@.
+# A text for Windows: CRLF line ends, the version where it says @VERSION@
+# and the repository where it says @REPOSITORY@.
 windows_text() {  # from, to
-    sed -e "s/@VERSION@/$version/g" -e 's/\r*$/\r/' "$1" > "$2"
+    sed -e "s/@VERSION@/$version/g" -e "s|@REPOSITORY@|$repository|g" -e 's/\r*$/\r/' "$1" > "$2"
 }
 
 release() {

