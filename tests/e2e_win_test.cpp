@@ -132,7 +132,7 @@ HANDLE OpenForReading(const std::wstring& path)
 struct Run {
     DWORD exitCode = 0;
     std::string out, err;
-    bool finished = false;
+    std::string failed = "cmdproc.exe did not end within a minute";  // or none, once it ended
 };
 
 // Clicks OK on every help box of `process` (the case's cmdproc.exe) that
@@ -194,6 +194,8 @@ Run RunCase(const std::wstring& name, Kind kind)
                    error != INVALID_HANDLE_VALUE &&
                    CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                   casesFolder.c_str(), &startup, &process);
+    if (!started)
+        run.failed = "cmdproc.exe could not be started: error " + std::to_string(GetLastError());
     for (HANDLE h : {input, output, error})
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);
@@ -212,7 +214,7 @@ Run RunCase(const std::wstring& name, Kind kind)
         dismisser.join();
         if (waited == WAIT_OBJECT_0) {
             GetExitCodeProcess(process.hProcess, &run.exitCode);
-            run.finished = true;
+            run.failed.clear();
         } else {
             TerminateProcess(process.hProcess, 99);
             WaitForSingleObject(process.hProcess, 5000);
@@ -242,7 +244,7 @@ void CheckCase(const std::wstring& name)
     ASSERT_TRUE(kind != Kind::Pipe || Exists(casesFolder + name + L".pipe"))
         << "neither NAME.btm, NAME.in nor NAME.pipe";
     Run run = RunCase(name, kind);
-    ASSERT_TRUE(run.finished) << "cmdproc.exe did not start, or did not end within a minute";
+    ASSERT_EQ(run.failed, "");
     std::string rc;
     DWORD wantCode = ReadFileBytes(casesFolder + name + L".rc", &rc) ? std::stoul(rc) : 0;
 
