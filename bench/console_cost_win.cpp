@@ -22,10 +22,12 @@
 //
 // It works in a screen buffer of its own, so the console it runs in keeps
 // what it showed.
-#include "../host/host_limits.h"
-#include "../standin/console_layout.h"
-#include "../standin/no_fault_ui.h"
-#include "../tests/scratch_console.h"
+#include "../host/interface/host_limits.h"
+#include "../windows/command_line.h"
+#include "../windows/console_layout.h"
+#include "../windows/files.h"
+#include "../windows/no_fault_ui.h"
+#include "../windows/scratch_console.h"
 
 #include <windows.h>
 
@@ -127,28 +129,16 @@ bool BareSequence(DWORD length, WORD* cells, DWORD* read)
     return ok;
 }
 
-// Appends `text` to the file named `path`, as UTF-8.
-void Append(const wchar_t* path, const std::string& text)
-{
-    FILE* file = _wfopen(path, L"ab");
-    if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() ||
-        std::fclose(file) != 0)
-        DieOn("cannot write the summary");
-}
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     NoFaultUi();
-    int rounds = 2001;
-    const wchar_t* summary = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (std::wcscmp(argv[i], L"/summary") == 0 && i + 1 < argc)
-            summary = argv[++i];
-        else if ((rounds = _wtoi(argv[i])) < 1)
-            Die("usage: console_cost [ROUNDS] [/summary FILE], ROUNDS 1 or more");
-    }
+    std::wstring roundsGiven, summary;
+    if (!command_line::CostArguments({argv + 1, argv + argc}, &roundsGiven, &summary))
+        Die("usage: console_cost [ROUNDS] [/summary FILE], ROUNDS 1 or more");
+    const int rounds = _wtoi(roundsGiven.c_str());
     // The console's kind before our own buffer is made active: the same.
     const std::string kind = console_layout::Kind();
 
@@ -215,8 +205,9 @@ int wmain(int argc, wchar_t** argv)
     }
     scratch_console::End();
     std::fflush(stdout);
-    if (summary != nullptr)
-        Append(summary, table + "\n(a) is @CELLATTR's median time per call, (b) the bare "
-                                "console calls' for the same cells; no figure is a target.\n\n");
+    table += "\n(a) is @CELLATTR's median time per call, (b) the bare console calls' for the "
+             "same cells; no figure is a target.\n\n";
+    if (DWORD error = summary.empty() ? 0 : WriteFileBytes(summary, table, true); error != 0)
+        Die("cannot write the summary (error " + std::to_string(error) + ")");
     return 0;
 }

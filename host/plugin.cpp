@@ -3,7 +3,7 @@
 #include "plugin.h"
 
 #include "cellattr_version.h"
-#include "host_services.h"
+#include "interface/host_services.h"
 #include "../support/platform.h"
 
 // Zero at load, reserved tail included, which is the host's alone to write.

@@ -1,37 +1,21 @@
-// cellattr-kit.exe - the test kit's runner: the kit's batch files start it,
-// and it starts every program of the kit, each under a time limit, and
-// judges what they report (judge.h).
-//
-//   cellattr-kit run-tests [/expect classic|pseudoconsole] [/summary FILE]
-//   cellattr-kit measure-cost [ROUNDS] [/summary FILE]
-//   cellattr-kit run-demo [PICTURE.svg]
-//
-// run-tests runs each suite of kit_suites.h: it asks the program for its
-// tests (--gtest_list_tests) and runs them, each time with a JSON report of
-// GoogleTest's own, in a folder of the run's logs, and shows what each
-// printed, each skip's reason, each finding and why anything counts as a
-// failure; it ends with "N passed, M failed[, K skipped]" and exits with 1
-// on any failure.  measure-cost runs console_cost.exe, run-demo the demo in
-// the stand-in command processor.
-//
-// Every program gets this program's standard handles and no other handle,
-// an environment without GoogleTest's settings, the error mode that keeps
-// the system's boxes away (a missing DLL, or a crash that reaches the
-// unhandled-exception filter, ends the program with its code; a fail-fast
-// skips that filter, see no_fault_ui.h), and a job that ends it and whatever
-// it started at its time limit, or should this program end first.  QuickEdit
-// is off for the run.  Where the console goes when the run ends (a
-// double-clicked batch file's window), it waits for a key, or five minutes,
-// before it ends.
+// cellattr-kit.exe - the test kit's runner, started by the kit's batch
+// files (each one's usage is where it is refused, below): it runs every
+// program of the kit under a time limit, in a job, with our standard handles
+// alone and without GoogleTest's settings, and judges what they report
+// (judge.h), ending with "N passed, M failed[, K skipped]".  QuickEdit is off
+// for the run.  A fail-fast crash may meet Error Reporting's dialog
+// (no_fault_ui.h).
 //
 // For tests only: CELLATTR_TEST_TIME_LIMIT=SECONDS shortens each suite's
 // time limits, so that tools/kit-test.sh can end a suite that never ends.
 #include "judge.h"
 #include "kit_suites.h"
 
-#include "../standin/console_layout.h"
-#include "../standin/no_fault_ui.h"
-#include "../tests/win_files.h"
+#include "../windows/command_line.h"
+#include "../windows/console_layout.h"
+#include "../windows/no_fault_ui.h"
+#include "../windows/files.h"
+#include "../windows/process.h"
 
 #include <windows.h>
 #include <winternl.h>
@@ -51,14 +35,6 @@ const char* gName = "cellattr-kit";  // the subcommand, as its lines start
 constexpr DWORD kSuiteSeconds = 300, kListSeconds = 60, kCostSeconds = 600, kDemoSeconds = 300;
 constexpr DWORD kKeySeconds = 300;
 
-std::wstring Wide(const std::string& text)
-{
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
 bool IsConsole(HANDLE handle)
 {
     DWORD mode;
@@ -71,7 +47,8 @@ void Say(const std::string& line)
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD written;
     if (IsConsole(out)) {
-        std::wstring text = Wide(line + "\r\n");
+        std::wstring text;
+        Utf16(line + "\r\n", &text);
         WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     } else {
         std::string text = line + "\r\n";
@@ -84,19 +61,6 @@ std::optional<std::string> ReadAll(const std::wstring& path)
 {
     std::string text;
     return ReadFileBytes(path, &text) ? std::optional<std::string>(text) : std::nullopt;
-}
-
-bool AppendAll(const std::wstring& path, const std::string& text)
-{
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    bool ok = file != INVALID_HANDLE_VALUE &&
-              WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-              written == text.size();
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    return ok;
 }
 
 std::wstring FolderOf(const std::wstring& path)
@@ -140,42 +104,22 @@ judge::Step Start(const std::wstring& program, const std::wstring& arguments,
 {
     judge::Step step;
     step.limit = seconds;
-    std::wstring line = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    HANDLE* slots[] = {&startup.StartupInfo.hStdInput, &startup.StartupInfo.hStdOutput,
-                       &startup.StartupInfo.hStdError};
-    const DWORD ids[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
-    std::vector<HANDLE> handles;
     HANDLE nul = quiet ? CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, 0, nullptr)
                        : INVALID_HANDLE_VALUE;
-    for (int i = 0; i < 3; ++i) {
-        HANDLE handle = *slots[i] = i == 1 && quiet ? nul : GetStdHandle(ids[i]);
-        // A console's handle on an old Windows cannot be made inheritable,
-        // and reaches the program by its value.
-        if (handle != nullptr && handle != INVALID_HANDLE_VALUE &&
-            std::find(handles.begin(), handles.end(), handle) == handles.end() &&
-            SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT))
-            handles.push_back(handle);
-    }
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    std::vector<char> attributes(size);
-    startup.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
-    bool listed = !handles.empty() &&
-                  InitializeProcThreadAttributeList(startup.lpAttributeList, 1, 0, &size);
-    bool inherit = listed && UpdateProcThreadAttribute(startup.lpAttributeList, 0,
-                                                       PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
-                                                       handles.data(), handles.size() * sizeof(HANDLE),
-                                                       nullptr, nullptr);
-    PROCESS_INFORMATION process{};
+    ProcessStart start;
+    start.line = L"\"" + program + L"\" " + arguments;
+    start.program = program.c_str();
+    start.folder = folder.c_str();
     // Suspended until it is in the job, so that nothing it starts escapes.
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, inherit,
-                        CREATE_SUSPENDED | (inherit ? EXTENDED_STARTUPINFO_PRESENT : 0), nullptr,
-                        folder.c_str(), &startup.StartupInfo, &process)) {
-        step.notStarted = ErrorWords(GetLastError());
+    start.flags = CREATE_SUSPENDED;
+    start.handles = true;
+    start.in = GetStdHandle(STD_INPUT_HANDLE);
+    start.out = quiet ? nul : GetStdHandle(STD_OUTPUT_HANDLE);
+    start.err = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    if (DWORD error = StartProcess(start, &process); error != 0) {
+        step.notStarted = ErrorWords(error);
     } else {
         HANDLE job = CreateJobObjectW(nullptr, nullptr);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
@@ -213,8 +157,6 @@ judge::Step Start(const std::wstring& program, const std::wstring& arguments,
         if (job != nullptr)
             CloseHandle(job);
     }
-    if (listed)
-        DeleteProcThreadAttributeList(startup.lpAttributeList);
     if (nul != INVALID_HANDLE_VALUE)
         CloseHandle(nul);
     return step;
@@ -466,7 +408,7 @@ int Refuse(const std::wstring& summary, const std::string& line, bool closing)
     if (closing)
         Say("0 passed, 1 failed");
     if (!summary.empty())
-        AppendAll(summary, "### " + std::string(gName) + "\n\n" + line + " Exit code 1.\n\n");
+        WriteFileBytes(summary, "### " + std::string(gName) + "\n\n" + line + " Exit code 1.\n\n", true);
     return 1;
 }
 
@@ -550,7 +492,7 @@ int RunTests(const Kit& kit, const std::vector<std::wstring>& args)
     }
     for (const std::string& problem : run.problems)
         Say(problem);
-    if (!summary.empty() && !AppendAll(summary, judge::Summary("run-tests (" + asked + ")", run)))
+    if (!summary.empty() && WriteFileBytes(summary, judge::Summary("run-tests (" + asked + ")", run), true) != 0)
         run.problems.push_back("run-tests: cannot write the summary to \"" + Utf8(summary) + "\".");
     RemoveDirectoryW(logs.c_str());
     CloseHandle(lock);
@@ -570,21 +512,11 @@ std::string Ended(const std::wstring& program, const judge::Step& step)
 
 int MeasureCost(const Kit& kit, const std::vector<std::wstring>& args)
 {
-    std::wstring rounds = L"2001", summary;
-    bool given = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (_wcsicmp(args[i].c_str(), L"/summary") == 0 && i + 1 < args.size()) {
-            summary = FullPath(args[++i]);
-        } else if (!given && !args[i].empty() && args[i].size() <= 9 &&
-                   args[i].find_first_not_of(L"0123456789") == std::wstring::npos &&
-                   wcstoul(args[i].c_str(), nullptr, 10) > 0) {
-            rounds = args[i];
-            given = true;
-        } else {
-            return Refuse({}, "measure-cost: usage: measure-cost.cmd [ROUNDS] [/summary FILE]",
-                          false);
-        }
-    }
+    std::wstring rounds, summary;
+    if (!command_line::CostArguments(args, &rounds, &summary))
+        return Refuse({}, "measure-cost: usage: measure-cost.cmd [ROUNDS] [/summary FILE]", false);
+    if (!summary.empty())
+        summary = FullPath(summary);
     const std::wstring program = kit.programs + L"console_cost.exe";
     if (!Exists(program))
         return Refuse(summary, "measure-cost: console_cost.exe is missing from stand-in-host: "

@@ -5,7 +5,7 @@
 #include "cellattr.h"
 
 #include "console.h"
-#include "../host/host_services.h"
+#include "../host/interface/host_services.h"
 #include "../support/platform.h"
 
 int32_t ParseUnsigned(const Char* text, uint32_t* out)

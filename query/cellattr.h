@@ -3,7 +3,7 @@
 // cell formatter and colour names it writes its result with (format.cpp).
 #pragma once
 
-#include "../host/host_limits.h"
+#include "../host/interface/host_limits.h"
 #include "../support/plugin_support.h"
 
 // The most cells one call reads.

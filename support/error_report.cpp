@@ -2,7 +2,7 @@
 // batch file's name and line inside a batch file) and the system's text for
 // a Windows error code.
 #include "platform.h"
-#include "../host/host_services.h"
+#include "../host/interface/host_services.h"
 
 int32_t PrintErrorPrefix()
 {

@@ -2,7 +2,7 @@
 // ArgList: commas outside double quotes separate, quotes group and vanish,
 // leading white space is skipped, trailing white space trimmed, a-z upper-cased.
 #include "platform.h"
-#include "../host/host_services.h"
+#include "../host/interface/host_services.h"
 
 ArgListRecord ArgList;
 

@@ -4,6 +4,7 @@
 #include "capture.h"
 
 #include "../standin/takecmd/standin_host.h"
+#include "../windows/files.h"
 
 #include <windows.h>
 
@@ -35,18 +36,12 @@ std::u16string End(Capture& c)
     if (c.file == INVALID_HANDLE_VALUE)
         return u"<capture failed>";
     std::string bytes;
+    std::u16string text;
     SetFilePointer(c.file, 0, nullptr, FILE_BEGIN);
-    char chunk[4096];
-    DWORD got;
-    while (ReadFile(c.file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
+    ReadHandleBytes(c.file, &bytes);
     CloseHandle(c.file);
     c.file = INVALID_HANDLE_VALUE;
-    std::u16string text(bytes.size(), u'\0');
-    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                reinterpret_cast<wchar_t*>(text.data()),
-                                static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(n));
+    Utf16(bytes, &text);
     return text;
 }
 

@@ -6,7 +6,7 @@
 
 #include "capture.h"
 
-#include "../host/host_limits.h"
+#include "../host/interface/host_limits.h"
 
 #include <gtest/gtest.h>
 

@@ -13,11 +13,11 @@
 // and what the console has, where the console does not go along.
 #include "capture.h"
 #include "cellattr_cases.h"
-#include "scratch_console.h"
+#include "../windows/scratch_console.h"
 #include "skip.h"
 #include "win_plugin.h"
 
-#include "../standin/console_layout.h"
+#include "../windows/console_layout.h"
 
 #include <algorithm>
 #include <string>

@@ -3,7 +3,7 @@
 #include "capture.h"
 #include "win_plugin.h"
 
-#include "../host/host_limits.h"
+#include "../host/interface/host_limits.h"
 
 #include <string>
 

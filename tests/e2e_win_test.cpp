@@ -1,49 +1,24 @@
 // End to end: the stand-in command processor (cmdproc.exe, beside this
-// program) runs each case of a cases folder with the real CellAttr.dll, on
-// this program's console, and its standard output, standard error and exit
-// code must equal the case's NAME.out, NAME.err and NAME.rc (absent: empty,
-// empty, 0).  A case is NAME.btm, run as a batch file from the cases
-// folder, NAME.in, fed to standard input from the file, or NAME.pipe, fed to
-// standard input through a pipe.
-//
-//   cellattr_e2e_tests [CASES_FOLDER] [GoogleTest flags]
-//
-// Without a folder, the cases are those of the folder e2e beside the
-// program's own, as the test kit lays them out (stand-in-host\ and e2e\).
-// The folder must hold exactly the cases that the source tree's e2e/ held
-// when the program was built (e2e_cases.h): a kit that lost a case to a
-// partial unpack, or an antivirus, must not run fewer tests and pass.
-//
-// The expected texts are kept with plain line ends and in the words of a
-// fixed place, so that one set serves every machine.  Before the
-// byte-for-byte comparison each \n becomes \r\n, "C:\e2e\" becomes the cases
-// folder (so that the batch files' full names in messages match wherever the
-// folder lies), "{system text N}" becomes the system's own one-line text
-// for error N (as the plugin prints it: without trailing blanks),
-// "{version}" the version this program was built with, as in the banner
-// "CellAttr v{version} loaded.", and "{author}", "{email}" and "{web page}"
-// the maker's values it was built with.
-//
-// A case that sizes the window (cmdproc's window) on a console that refuses
-// that size, as a pseudoconsole may, is skipped with cmdproc's line saying
-// what the console refused; so is every case on a console whose window is
-// smaller than the cases need and stays so.
-//
-// The cases run in a screen buffer of this program's own, so that the
-// console they paint and clear is left as it was.  A case that asks for help
-// shows the plugin's help box where there is a desktop; it is dismissed as
-// soon as it appears, as a user would click it away (a box of that caption
-// that another program shows is left alone).
+// program) runs each case of the cases folder (e2e beside the program's
+// own folder, or the first argument) with the real CellAttr.dll, on this
+// console, in a screen buffer of our own; its output, errors and exit code
+// must equal the case's NAME.out, NAME.err and NAME.rc, once placeholders
+// are filled ("The end-to-end cases" in docs/development.md).  The folder
+// must hold exactly the cases built in (e2e_cases.h), so that a kit that
+// lost one cannot pass with fewer tests.  A case that the console's size
+// refuses is skipped with cmdproc's line; a help box of cmdproc's own is
+// clicked away as it appears.
 #include "e2e_cases.h"
 #include "help_box_win.h"
 #include "progress.h"
-#include "scratch_console.h"
 #include "skip.h"
 #include "version_text.h"
-#include "win_files.h"
 
-#include "../standin/console_layout.h"
-#include "../standin/no_fault_ui.h"
+#include "../windows/console_layout.h"
+#include "../windows/files.h"
+#include "../windows/no_fault_ui.h"
+#include "../windows/process.h"
+#include "../windows/scratch_console.h"
 
 #include <gtest/gtest.h>
 
@@ -110,23 +85,16 @@ std::wstring TempFileName()
     return path;
 }
 
-HANDLE Inheritable(HANDLE handle)
-{
-    if (handle != INVALID_HANDLE_VALUE)
-        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    return handle;
-}
-
 HANDLE CreateForWriting(const std::wstring& path)
 {
-    return Inheritable(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 HANDLE OpenForReading(const std::wstring& path)
 {
-    return Inheritable(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, 0, nullptr));
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
 }
 
 struct Run {
@@ -173,29 +141,21 @@ Run RunCase(const std::wstring& name, Kind kind)
         if (kind == Kind::InputFile) {
             input = OpenForReading(casesFolder + name + L".in");
         } else {
-            SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-            if (!CreatePipe(&input, &pipeWrite, &inherit, 0))
+            if (!CreatePipe(&input, &pipeWrite, nullptr, 0))
                 input = INVALID_HANDLE_VALUE;
-            SetHandleInformation(pipeWrite, HANDLE_FLAG_INHERIT, 0);
             ReadFileBytes(casesFolder + name + L".pipe", &pipeText);
         }
     }
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = error;
+    ProcessStart start{command, nullptr, casesFolder.c_str(), 0, true, input, output, error};
     PROCESS_INFORMATION process{};
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(L'\0');
-    bool started = input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE &&
-                   error != INVALID_HANDLE_VALUE &&
-                   CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                  casesFolder.c_str(), &startup, &process);
+    DWORD why = input == INVALID_HANDLE_VALUE || output == INVALID_HANDLE_VALUE ||
+                        error == INVALID_HANDLE_VALUE
+                    ? GetLastError()
+                    : StartProcess(start, &process);
+    bool started = why == 0;
     if (!started)
-        run.failed = "cmdproc.exe could not be started: error " + std::to_string(GetLastError());
+        run.failed = "cmdproc.exe could not be started: error " + std::to_string(why);
     for (HANDLE h : {input, output, error})
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);

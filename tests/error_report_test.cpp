@@ -1,5 +1,5 @@
 // Tests of the error prefix and of the system error text.
-#include "../host/host_services.h"
+#include "../host/interface/host_services.h"
 #include "../support/plugin_support.h"
 #include "capture.h"
 

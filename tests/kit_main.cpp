@@ -1,6 +1,6 @@
 // kit_main.cpp - main() of the Windows test programs that the kit runs, as
 // GoogleTest's own, with the test kit's progress file (progress.h).
-#include "../standin/no_fault_ui.h"
+#include "../windows/no_fault_ui.h"
 #include "progress.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include "help_text.h"
 #include "skip.h"
 #include "version_text.h"
-#include "win_files.h"
+#include "../windows/files.h"
 #include "win_plugin.h"
 
 #include <algorithm>

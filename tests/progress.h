@@ -8,6 +8,8 @@
 // good once started, so that the time limit can be tried on a real program.
 #pragma once
 
+#include "../windows/files.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -40,16 +42,7 @@ public:
     void OnTestEnd(const ::testing::TestInfo&) override { Write(""); }
 
 private:
-    void Write(const std::string& text)
-    {
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return;
-        DWORD written;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        CloseHandle(file);
-    }
+    void Write(const std::string& text) { WriteFileBytes(path_, text); }
 
     std::wstring path_, hang_;
 };

@@ -2,7 +2,7 @@
 // common.h).
 #include "common.h"
 
-#include "../../host/host_services.h"
+#include "../../host/interface/host_services.h"
 
 void Out(const std::u16string& text)
 {

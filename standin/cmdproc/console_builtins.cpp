@@ -4,7 +4,7 @@
 // edge, either from the cursor when signed.
 #include "cmdproc.h"
 
-#include "../console_layout.h"
+#include "../../windows/console_layout.h"
 
 #include <algorithm>
 

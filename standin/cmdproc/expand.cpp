@@ -6,7 +6,7 @@
 // name stays a %).
 #include "cmdproc.h"
 
-#include "../../host/host_limits.h"
+#include "../../host/interface/host_limits.h"
 #include "../takecmd/expand.h"
 #include "../takecmd/standin_host.h"
 

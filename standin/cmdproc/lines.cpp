@@ -5,6 +5,7 @@
 #include "cmdproc.h"
 
 #include "../takecmd/standin_host.h"
+#include "../../windows/files.h"
 
 namespace {
 
@@ -22,22 +23,6 @@ struct LineReader {
     bool ended = false;   // nothing more to read from the handle
     bool first = true;    // the next line is the first
 };
-
-// UTF-8 into *text.  With MB_ERR_INVALID_CHARS as flags, bytes that are not
-// UTF-8 make it fail; without, they become U+FFFD.
-bool Utf8ToUtf16(const char* bytes, size_t size, DWORD flags, std::u16string* text)
-{
-    text->clear();
-    if (size == 0)
-        return true;
-    int n = MultiByteToWideChar(CP_UTF8, flags, bytes, static_cast<int>(size), nullptr, 0);
-    if (n == 0)
-        return false;
-    text->resize(static_cast<size_t>(n));
-    MultiByteToWideChar(CP_UTF8, flags, bytes, static_cast<int>(size),
-                        reinterpret_cast<wchar_t*>(text->data()), n);
-    return true;
-}
 
 // Takes the next line, up to a line feed or the end, out of text (decoded
 // characters, or a stream's bytes).
@@ -82,7 +67,7 @@ bool ReadLine(LineReader& reader, std::u16string& line)
         if (!TakeLine(reader.bytes, bytes))
             return false;
         size_t start = reader.first && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-        Utf8ToUtf16(bytes.data() + start, bytes.size() - start, 0, &line);
+        Utf16(std::string_view(bytes).substr(start), &line);
         break;
     }
     }
@@ -141,23 +126,11 @@ bool DecodeBatch(const std::string& bytes, std::u16string* text, std::u16string*
         *why = u"it holds zero bytes (UTF-16 without a byte-order mark?)";
         return false;
     }
-    if (!Utf8ToUtf16(bytes.data() + start, bytes.size() - start, MB_ERR_INVALID_CHARS, text)) {
+    if (!Utf16(std::string_view(bytes).substr(start), text, MB_ERR_INVALID_CHARS)) {
         *why = u"it is not UTF-8";
         return false;
     }
     return true;
-}
-
-bool ReadWholeFile(HANDLE file, std::string* bytes)
-{
-    char chunk[65536];
-    DWORD got;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
-        if (got == 0)
-            return true;
-        bytes->append(chunk, got);
-    }
-    return false;
 }
 
 }  // namespace
@@ -193,7 +166,7 @@ bool RunBatch(const std::u16string& name)
         return false;
     }
     std::string bytes;
-    bool read = ReadWholeFile(file, &bytes);
+    bool read = ReadHandleBytes(file, &bytes);
     DWORD readError = GetLastError();
     CloseHandle(file);
     if (!read) {

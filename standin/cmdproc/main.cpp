@@ -16,9 +16,9 @@
 // kBuiltins (builtins.cpp).
 #include "cmdproc.h"
 
-#include "../no_fault_ui.h"
+#include "../../windows/no_fault_ui.h"
 #include "../takecmd/standin_host.h"
-#include "../../tests/scratch_console.h"
+#include "../../windows/scratch_console.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // their variable functions and help.
 #include "cmdproc.h"
 
-#include "../../host/host_services.h"
+#include "../../host/interface/host_services.h"
 
 std::vector<Plugin> plugins;
 

@@ -9,6 +9,7 @@
 #include "cmdproc.h"
 
 #include "../../query/color_names.h"
+#include "../../windows/files.h"
 
 #include <cstdio>
 #include <string>
@@ -234,26 +235,6 @@ std::string Picture(const Screen& screen)
     return svg + "</svg>\n";
 }
 
-bool WriteFileWhole(const std::u16string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        SystemError(u"Cannot create " + path, error);
-        return false;
-    }
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    if (!ok) {
-        DWORD error = GetLastError();
-        SystemError(u"Cannot write " + path, error);
-    }
-    CloseHandle(file);
-    return ok;
-}
-
 }  // namespace
 
 // snap FILE.svg: the file name is the rest of the line, blanks and all.
@@ -276,6 +257,7 @@ void Snap(const std::u16string& args)
     Screen screen;
     bool read = ReadScreen(console, &screen);
     CloseHandle(console);
-    if (read)
-        WriteFileWhole(path, Picture(screen));
+    DWORD error = read ? WriteFileBytes(W(path), Picture(screen)) : 0;
+    if (error != 0)
+        SystemError(u"Cannot write " + path, error);
 }

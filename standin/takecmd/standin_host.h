@@ -1,9 +1,10 @@
 // standin_host.h - control of the stand-in host (our TakeCmd.dll for tests
 // and the demo): its variable table and, natively, what was written to each
-// handle.  The host services themselves are declared in host/host_services.h.
+// handle.  The host services themselves are declared in
+// host/interface/host_services.h.
 #pragma once
 
-#include "../../host/host_limits.h"
+#include "../../host/interface/host_limits.h"
 
 #include <cstddef>
 

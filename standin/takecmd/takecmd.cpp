@@ -8,14 +8,14 @@
 
 #include "expand.h"
 #include "format.h"
-#include "../../host/host_services.h"
+#include "../../host/interface/host_services.h"
 
 #include <cstdarg>
 #include <map>
 #include <string>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "../../windows/files.h"
 #endif
 
 namespace {
@@ -59,11 +59,7 @@ void WriteToHandle(HANDLE handle, const std::u16string& text)
         return;
     }
     // Files and pipes get UTF-8, which is what the tests and the demo read.
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
-                                    static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text.data()),
-                        static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
+    std::string utf8 = Utf8(reinterpret_cast<const wchar_t*>(text.data()), text.size());
     WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 #else
@@ -129,7 +125,7 @@ void StandinExpand(char16_t* buffer, size_t capacity)
     buffer[n] = 0;
 }
 
-int Printf(const Char* format, ...)
+int Printf(const char16_t* format, ...)
 {
     std::u16string text;
     va_list ap;
@@ -144,7 +140,7 @@ int Printf(const Char* format, ...)
     return static_cast<int>(text.size());
 }
 
-int Qprintf(void* handle, const Char* format, ...)
+int Qprintf(void* handle, const char16_t* format, ...)
 {
     std::u16string text;
     va_list ap;
@@ -160,7 +156,7 @@ int Qprintf(void* handle, const Char* format, ...)
 // here, so it is the caller's to make large enough.  The module passes 1,
 // the only value whose meaning we know; any other is refused aloud, on
 // standard error, with the buffer left as it was, so that a test fails.
-int ExpandVariables(Char* buffer, int flag)
+int ExpandVariables(char16_t* buffer, int flag)
 {
     if (flag != 1) {
         std::u16string text = u"stand-in host: ExpandVariables was passed ";

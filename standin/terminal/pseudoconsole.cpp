@@ -1,21 +1,14 @@
 // pseudoconsole.exe - a stand-in of Windows Terminal for the test kit: runs
-// a command line in a new pseudoconsole (CreatePseudoConsole), as Windows
-// Terminal hosts every console program, so that the kit can run in one from
-// a script or a CI job.  Its usage is in kUsage below.
-//
-// What the pseudoconsole draws is copied to our standard output, so that it
-// never waits on a full pipe, except on a console, which would take the
-// terminal's own sequences as its own.  Its device-attributes query is
-// answered, as a terminal does: a console host made with
-// PSEUDOCONSOLE_INHERIT_CURSOR waits for the answer (microsoft/terminal's
-// src/host/VtIo.cpp), and the answer costs nothing otherwise.
-//
-// Once the command has ended, closing the pseudoconsole and reading the last
-// of its output get kEndSeconds: ClosePseudoConsole waits for the console
-// host (Windows before build 26100, and Wine), and the read ends only when
-// every copy of the output pipe is closed.  Past that, one line on standard
-// error says which wait ran over, and we end with the command's exit code.
-// Our own failures are one line on standard error, with exit code 125.
+// a command line in a new pseudoconsole (CreatePseudoConsole), so that the
+// kit can run in one from a script or a CI job (usage: kUsage).  What the
+// pseudoconsole draws goes to our standard output, unless that is a
+// console; its device-attributes query is answered, as a terminal does (a
+// host made with PSEUDOCONSOLE_INHERIT_CURSOR waits for the answer:
+// microsoft/terminal's src/host/VtIo.cpp).  Closing and the last read get
+// kEndSeconds after the command's end: ClosePseudoConsole waits for the
+// console host (Windows before build 26100, and Wine), and the read for
+// every copy of the output pipe.  Past that, one line says which wait ran
+// over, and we end with the command's exit code; our own failures, 125.
 
 // The pseudoconsole's declarations come with Windows 10 1809 (RS5).  The
 // functions are looked up when the program runs, so that an older Windows
@@ -24,9 +17,10 @@
 #define NTDDI_VERSION 0x0A000006
 #include <windows.h>
 
-#include "../command_line.h"
-#include "../console_layout.h"
-#include "../no_fault_ui.h"
+#include "../../windows/command_line.h"
+#include "../../windows/console_layout.h"
+#include "../../windows/no_fault_ui.h"
+#include "../../windows/process.h"
 
 #include <atomic>
 #include <cstdio>
@@ -173,33 +167,19 @@ int main()
     CloseHandle(outputWrite);
     std::thread drain(Drain, outputRead, drawing, inputWrite);
 
-    SIZE_T bytes = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &bytes);
-    std::string storage(bytes, '\0');
-    auto attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    // No standard handles of ours: the command takes the pseudoconsole's,
-    // also when ours are redirected.
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.lpAttributeList = attributes;
+    // No standard handles of ours (null ones): the command takes the
+    // pseudoconsole's, also when ours are redirected.
+    ProcessStart start;
+    start.line = command;
+    start.handles = true;
+    start.attribute = PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE;
+    start.value = console;
+    start.size = sizeof console;
     PROCESS_INFORMATION process{};
-    std::wstring line = command;
     // What runs inside can tell it does, where the window's class does not
     // (Wine).
     SetEnvironmentVariableA(console_layout::kPseudoconsoleMark, "1");
-    DWORD error = 0;
-    bool listed = bytes > 0 && InitializeProcThreadAttributeList(attributes, 1, 0, &bytes);
-    if (!listed ||
-        !UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE, console,
-                                   sizeof console, nullptr, nullptr) ||
-        !CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
-                        EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr, &startup.StartupInfo,
-                        &process)) {
-        error = GetLastError();
-        if (error == 0)
-            error = ERROR_GEN_FAILURE;
-    }
+    const DWORD error = StartProcess(start, &process);
 
     // The command's own time is its caller's to bound, as a terminal's is.
     DWORD code = kOwnFailure;
@@ -219,8 +199,6 @@ int main()
     drain.join();
     CloseHandle(outputRead);
     CloseHandle(inputWrite);
-    if (listed)
-        DeleteProcThreadAttributeList(attributes);
     if (error != 0)
         return Fail((L"cannot start " + command).c_str(), error);
     return static_cast<int>(code);

@@ -18,6 +18,8 @@
 //   wrap     runs CELLATTR_IMPOSTOR_COMMAND with QuickEdit on, and ends with
 //            its exit code, 7 past 120 s; it, and honest and crashes, print
 //            the console's input mode.
+#include "../../windows/process.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -97,15 +99,13 @@ void SayInputMode(const char* when)
     std::fflush(stdout);
 }
 
-bool StartCommand(BOOL inherit, DWORD flags, PROCESS_INFORMATION* process)
+bool StartCommand(bool handles, DWORD flags, PROCESS_INFORMATION* process)
 {
-    wchar_t line[4096];
+    wchar_t line[4096] = L"";
     DWORD n = GetEnvironmentVariableW(L"CELLATTR_IMPOSTOR_COMMAND", line, 4096);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    return n > 0 && n < 4096 &&
-           CreateProcessW(nullptr, line, nullptr, nullptr, inherit, flags, nullptr, nullptr,
-                          &startup, process);
+    ProcessStart start{line, nullptr, nullptr, flags, handles, GetStdHandle(STD_INPUT_HANDLE),
+                       GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE)};
+    return n > 0 && n < 4096 && StartProcess(start, process) == 0;
 }
 
 int Wrap()
@@ -117,7 +117,7 @@ int Wrap()
         !SetConsoleMode(in, mode | ENABLE_EXTENDED_FLAGS | ENABLE_QUICK_EDIT_MODE))
         return 125;
     SayInputMode("before");
-    if (!StartCommand(TRUE, 0, &process))
+    if (!StartCommand(true, 0, &process))
         return 125;
     if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
         GetExitCodeProcess(process.hProcess, &code);
@@ -128,7 +128,7 @@ int Wrap()
 int Launch()
 {
     PROCESS_INFORMATION process{};
-    if (!StartCommand(FALSE, CREATE_NEW_CONSOLE, &process))
+    if (!StartCommand(false, CREATE_NEW_CONSOLE, &process))
         return 125;
     // The kit holds its lock while it runs: a kit still there once it has
     // let go is waiting.  (Attached to its console to look, this program

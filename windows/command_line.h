@@ -1,12 +1,14 @@
 // command_line.h - a program's own command line as written, for
 // pseudoconsole.exe, which runs the rest of its own as a command: Windows
 // hands a program one line, and whatever follows the program's name must
-// reach the command unchanged, quotes and all.
+// reach the command unchanged, quotes and all.  And the arguments that the
+// kit's measure-cost and console_cost.exe share.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace command_line {
 
@@ -41,6 +43,28 @@ inline std::wstring TakeWord(std::wstring& text)
     size_t next = text.find_first_not_of(L" \t", end);
     text = next == std::wstring::npos ? std::wstring() : text.substr(next);
     return word;
+}
+
+// [ROUNDS] [/summary FILE], ROUNDS 1 to 999999999 (2001 where not given).
+// False where the arguments are not that.
+inline bool CostArguments(const std::vector<std::wstring>& args, std::wstring* rounds,
+                          std::wstring* summary)
+{
+    bool given = false;
+    *rounds = L"2001";
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (_wcsicmp(args[i].c_str(), L"/summary") == 0 && i + 1 < args.size()) {
+            *summary = args[++i];
+        } else if (!given && !args[i].empty() && args[i].size() <= 9 &&
+                   args[i].find_first_not_of(L"0123456789") == std::wstring::npos &&
+                   wcstoul(args[i].c_str(), nullptr, 10) > 0) {
+            *rounds = args[i];
+            given = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace command_line
