@@ -1,9 +1,6 @@
 @echo off
-rem run-tests.cmd - runs every suite of the CellAttr test kit on this console
-rem and judges what each reports, as README.txt tells: all of it is done by
-rem stand-in-host\cellattr-kit.exe, which ends with "N passed, M failed"
-rem (", K skipped" where tests were skipped) and exits with 1 on any failure.
-rem   run-tests.cmd [/expect classic^|pseudoconsole] [/summary FILE]
+rem run-tests.cmd - runs every suite of the CellAttr test kit on this console,
+rem as README.txt tells: stand-in-host\cellattr-kit.exe does all of it.
 rem Extensions on (this file's own folder needs them) and "!" a plain
 rem character in a path, whatever the registry sets for cmd.exe.
 setlocal EnableExtensions DisableDelayedExpansion
