@@ -1,19 +1,12 @@
 #!/bin/bash
 # Benchmarks, and the figures derived from them.
 #   1. Native (Google Benchmark, optimized tree build/bench): the tokenizer,
-#      the formatter per format code on 64 and 1024 cells, and the whole
-#      @CELLATTR on the simulated console.  tools/bench_figures.py reads its
-#      JSON report and prints the medians, then two tables per format code:
-#      - at 1024 cells, the time per cell, the speedup over the reference
-#        formatter of the tests and the ratio to a memcpy of the result, all
-#        timed in the same iterations; a speedup below its target (6 for
-#        codes 3 and 4, 4 for 5 and 6, 2 for the numbers) fails the script;
-#      - the 1024-cell / 64-cell time ratio, measured in pairs: linear
-#        formatting gives about 16, and a ratio above 20 fails the script.
-#   2. Windows, under Wine on a pseudo-terminal: @CELLATTR against the bare
-#      console calls for the same cells (bench/console_cost_win.cpp, which
-#      the test kit ships with measure-cost.cmd).  Its ratios are reported,
-#      not held to a target: a console's timings belong to the console.
+#      the formatter and the whole @CELLATTR on the simulated console; its
+#      medians, then the formatter's speedups and 1024/64-cell ratios
+#      against their targets (tools/bench_figures.py, from the JSON report).
+#   2. Under Wine on a pseudo-terminal: @CELLATTR against the bare console
+#      calls (bench/console_cost_win.cpp), reported, not held to a target:
+#      a console's timings belong to the console.
 # BENCH_REPETITIONS (default 5) and BENCH_MIN_TIME (seconds, default 0.1) set
 # the native runs; BENCH_ROUNDS (default 2001) the console rounds.
 set -uo pipefail
@@ -44,13 +37,13 @@ cmake --build build/bench --target bench --parallel "$build_jobs" >"$work/build.
 echo "== native benchmarks (median of $repetitions repetitions, CPU time)"
 # The repetitions run interleaved in random order, so that a slow spell of
 # the machine is shared among the benchmarks rather than spoiling one.  The
-# figures come from the JSON report, made for programs and holding every run;
-# the console's text is for people, and shown only when the program fails.
+# figures come from the JSON report, which holds every run; the console's
+# table of medians is for people.
 build/bench/bin/bench --benchmark_repetitions="$repetitions" \
     --benchmark_min_time="$min_time" --benchmark_display_aggregates_only=true \
     --benchmark_enable_random_interleaving=true \
-    --benchmark_out="$work/bench.json" --benchmark_out_format=json >"$work/bench.log" 2>&1 ||
-    { cat "$work/bench.log"; echo "bench: the native benchmarks failed" >&2; exit 1; }
+    --benchmark_out="$work/bench.json" --benchmark_out_format=json ||
+    { echo "bench: the native benchmarks failed" >&2; exit 1; }
 # The tables.  A missed target's verdict waits until the console's cost is
 # shown; an unreadable report or a failed benchmark (status 2) stops here.
 python3 tools/bench_figures.py "$work/bench.json" 2>"$work/figures.log"
