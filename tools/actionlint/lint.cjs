@@ -10,6 +10,11 @@
 const fs = require("node:fs");
 const path = require("node:path");
 
+// Go's WebAssembly runtime takes its random numbers from globalThis.crypto,
+// which Node only has without a flag from 19 on (Debian 12 has 18).
+if (!globalThis.crypto)
+    globalThis.crypto = require("node:crypto").webcrypto;
+
 // Uses a context property that does not exist: actionlint must say so.
 const KNOWN_WRONG = "on: push\njobs:\n  a:\n    runs-on: ubuntu-latest\n" +
     "    steps:\n      - run: echo ${{ github.no_such_property }}\n";
