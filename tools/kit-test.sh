@@ -217,16 +217,23 @@ check_refusals() {
     ended "$work/semicolon" $? "0 passed, 1 failed" 1
     plain "$work/semicolon" | head -1 | grep -q '^run-tests: the kit.s folder name has a ";"' &&
         [ "$(plain "$work/semicolon" | wc -l)" -eq 2 ] || fail "no refusal in one line"
-    lock="$WINEPREFIX/drive_c/users/$(id -un)/Temp/cellattr-kit.lock"
-    mkdir -p "$lock"
+    # TEMP is users\NAME\Temp under Wine 8, ...\AppData\Local\Temp under 10.
+    local locks=("$WINEPREFIX/drive_c/users/$(id -un)/"{Temp,AppData/Local/Temp}/cellattr-kit.lock)
+    for lock in "${locks[@]}"; do [ ! -d "${lock%/*}" ] || mkdir -p "$lock"; done
     run_kit terminal "$kit" "$work/locked"
     ended "$work/locked" $? "0 passed, 1 failed" 1
     plain "$work/locked" | head -1 | grep -q '^run-tests: cannot open the lock file ".*cellattr-kit.lock", which keeps two runs apart: .*(error 5)\.$' ||
         fail "no line on the lock file, with the system's words"
-    rmdir "$lock"
+    for lock in "${locks[@]}"; do [ ! -d "$lock" ] || rmdir "$lock"; done
     run_kit pseudoconsole "$kit" "$work/wrong" "/expect classic"
     ended "$work/wrong" $? "0 passed, 1 failed" 1
-    has "$work/err" "pseudoconsole: the read of the pseudoconsole's output did not end within 5 s of the command's end; ending with the command's exit code"
+    # Wine 8's console host starts the desktop and leaks our pipe; Wine 10's
+    # does not, and there the read ends by itself.
+    case "$("$WINE" --version 2>/dev/null)" in
+    wine-[0-8].*)
+        has "$work/err" "pseudoconsole: the read of the pseudoconsole's output did not end within 5 s of the command's end; ending with the command's exit code" ;;
+    *) ! grep -q '^pseudoconsole:' "$work/err" || fail "pseudoconsole.exe said: $(grep '^pseudoconsole:' "$work/err")" ;;
+    esac
 }
 
 check="${1:-}"
